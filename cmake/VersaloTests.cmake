@@ -1,0 +1,20 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# versalo_add_test(NAME name SOURCES ... [LIBS ...] [GUI])
+#
+# The one place where a test is registered. Every test runs with a fixed locale, headless Qt,
+# and a private HOME and XDG_CONFIG_HOME so that nothing can reach the real user's settings.
+function(versalo_add_test)
+    cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    versalo_warnings(${T_NAME})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} versalo_test_support GTest::gtest GTest::gtest_main)
+    set(sandbox "${CMAKE_BINARY_DIR}/test-home/${T_NAME}")
+    set(env "LANG=C.UTF-8;LC_ALL=C.UTF-8;HOME=${sandbox};XDG_CONFIG_HOME=${sandbox}/config"
+            "VERSALO_CLI=$<TARGET_FILE:versalo-cli>;VERSALO_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    if(T_GUI)
+        list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    endif()
+    gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
+endfunction()

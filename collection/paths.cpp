@@ -1,0 +1,121 @@
+#include "collection/paths.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <random>
+
+namespace versalo {
+
+std::string TrimAtNul(std::string_view text) {
+    return std::string(text.substr(0, text.find('\0')));
+}
+
+std::string WithTrailingSlash(std::string_view path) {
+    std::string result(path);
+    if (result.empty() || result.back() != '/') {
+        result += '/';
+    }
+    return result;
+}
+
+std::string TempDirectory() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    if (tmpdir != nullptr && tmpdir[0] == '/') {
+        return WithTrailingSlash(tmpdir);
+    }
+    return "/tmp/";
+}
+
+namespace {
+
+// Eight characters from a set that every file system takes and that case mapping leaves alone
+// in every locale (digits only would do, but letters keep collisions rarer). Upper-case letters
+// are left out on purpose: the name must already be in every case rule's spelling.
+std::string RandomSuffix() {
+    static constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
+    thread_local std::minstd_rand generator{std::random_device{}()};
+    std::string suffix(8, '0');
+    for (char& c : suffix) {
+        c = kAlphabet[generator() % kAlphabet.size()];
+    }
+    return suffix;
+}
+
+}  // namespace
+
+std::string TempFileNameAt(int dirfd, std::string_view prefix) {
+    const std::string_view usedPrefix = prefix.empty() ? kTempPrefix : prefix;
+    // O_EXCL makes the creation atomic: a name that exists already is never taken over.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = std::string(usedPrefix) + RandomSuffix() + ".tmp";
+        int fd = ::openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) {
+            return {};
+        }
+    }
+    errno = EEXIST;
+    return {};
+}
+
+std::string TempFileName(std::string_view directory, std::string_view prefix, std::int32_t /*unique*/) {
+    const std::string dir = directory.empty() ? TempDirectory() : WithTrailingSlash(directory);
+    int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd < 0) {
+        return {};
+    }
+    std::string name = TempFileNameAt(dirfd, prefix);
+    const int savedErrno = errno;
+    ::close(dirfd);
+    if (name.empty()) {
+        errno = savedErrno;
+        return {};
+    }
+    return dir + name;
+}
+
+std::string AppDirectory() {
+    std::array<char, 4096> buffer{};
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (length <= 0) {
+        return "./";
+    }
+    const std::string exe(buffer.data(), static_cast<std::size_t>(length));
+    return WithTrailingSlash(SplitLastComponent(exe).parent);
+}
+
+SplitPath SplitLastComponent(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    if (path == "/") {
+        return {"/", ""};
+    }
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {".", std::string(path)};
+    }
+    std::string_view parent = path.substr(0, slash);
+    while (parent.size() > 1 && parent.back() == '/') {
+        parent.remove_suffix(1);
+    }
+    return {parent.empty() ? std::string("/") : std::string(parent), std::string(path.substr(slash + 1))};
+}
+
+std::string JoinPath(std::string_view parent, std::string_view name) {
+    std::string result(parent);
+    if (result.empty() || result.back() != '/') {
+        result += '/';
+    }
+    result += name;
+    return result;
+}
+
+}  // namespace versalo

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace versalo {
+
+struct VersionNumbers {
+    int major;
+    int minor;
+    int revision;
+};
+
+// The program's own version, as the build set it.
+VersionNumbers ProgramVersion();
+
+// " (V2.6.5)": a blank, then the version in plain decimal numbers in parentheses.
+std::string VersionText(const VersionNumbers& version = ProgramVersion());
+
+}  // namespace versalo

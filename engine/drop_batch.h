@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/batch_host.h"
+#include "engine/skip_report.h"
+
+namespace versalo {
+
+// What was dropped: whether the data carried a list of files, and the paths in their order.
+// Paths are bytes, exactly as the file system knows them.
+struct DropData {
+    bool hasFileList = false;
+    std::vector<std::string> paths;
+};
+
+struct BatchOptions {
+    bool dryRun = false;                  // work everything out, rename nothing
+    RenameListener* listener = nullptr;   // told of every rename made
+};
+
+struct BatchResult {
+    bool started = false;   // the data carried a file list and the batch ran
+    bool finished = false;  // false when the user quit in the middle
+    std::size_t renamed = 0;
+    std::size_t unchanged = 0;
+    std::size_t invalidPaths = 0;  // dropped paths refused for a "?" in them
+    SkipReport skipped;
+
+    bool AllDone() const { return started && finished && invalidPaths == 0 && skipped.Empty(); }
+};
+
+// The response to a drop: checks each dropped path, renames the item, walks a folder's
+// contents, and drives the window through host (busy state, progress per dropped item, events
+// after each item, beep at the end, then the summary of entries that kept their names).
+BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options = {});
+
+// The message for a drop without a file list, and for a path with "?" in it.
+inline constexpr const char* kProgramTitle = "Versalo";
+inline constexpr const char* kNoFileListMessage = "Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.";
+std::string InvalidPathMessage(const std::string& path);
+
+}  // namespace versalo

@@ -1,0 +1,138 @@
+#include "engine/rename_tree.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <unordered_set>
+#include <vector>
+
+#include "collection/paths.h"
+#include "engine/entry_rename.h"
+#include "engine/error_text.h"
+#include "engine/folder_rename.h"
+
+namespace versalo {
+
+namespace {
+
+struct ListedEntry {
+    std::string name;
+    unsigned char type;
+};
+
+// Reads the whole listing first: renaming entries while the folder is still being read could
+// make the listing return a renamed entry a second time.
+bool ReadListing(int dirfd, std::vector<ListedEntry>& entries, int& error) {
+    alignas(dirent64) char buffer[64 * 1024];
+    while (true) {
+        const ssize_t got = ::getdents64(dirfd, buffer, sizeof buffer);
+        if (got < 0) {
+            error = errno;
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            if (entry->d_name[0] == '.') {
+                continue;  // ".", "..", and every dot-name: neither renamed nor entered
+            }
+            entries.push_back({entry->d_name, entry->d_type});
+        }
+    }
+}
+
+bool IsFolder(int dirfd, const std::string& name, unsigned char type) {
+    if (type != DT_UNKNOWN) {
+        return type == DT_DIR;
+    }
+    struct stat status {};
+    return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+}
+
+struct Frame {
+    int fd;
+    std::size_t pathLength;            // this folder's path is path.substr(0, pathLength)
+    std::vector<std::string> pending;  // subfolders still to walk, taken from the back
+};
+
+// Lists one folder and renames its entries; returns the subfolders under their current names.
+std::vector<std::string> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx) {
+    std::vector<std::string> subfolders;
+    std::vector<ListedEntry> entries;
+    int error = 0;
+    if (!ReadListing(dirfd, entries, error)) {
+        ctx.skipped.Add(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
+        return subfolders;
+    }
+    std::unordered_set<std::string> names;
+    if (ctx.dryRun) {
+        for (const ListedEntry& entry : entries) {
+            names.insert(entry.name);
+        }
+    }
+    for (const ListedEntry& entry : entries) {
+        if (ctx.Stopped()) {
+            return {};
+        }
+        const std::string current =
+            RenameEntry(dirfd, folderPath, entry.name, /*twoMove=*/false, ctx, ctx.dryRun ? &names : nullptr);
+        if (IsFolder(dirfd, current, entry.type)) {
+            subfolders.push_back(current);
+        }
+        ctx.EntryDone();
+    }
+    if (ctx.host != nullptr) {
+        ctx.host->ProcessEvents();
+    }
+    return subfolders;
+}
+
+}  // namespace
+
+void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
+    // An explicit stack instead of recursion: the depth of a tree is not bounded by anything the
+    // program controls, the call stack is.
+    std::string path = folderPath;
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    std::vector<Frame> stack;
+    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx)});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.pending.empty() || ctx.Stopped()) {
+            ::close(top.fd);
+            stack.pop_back();
+            continue;
+        }
+        const std::string name = std::move(top.pending.back());
+        top.pending.pop_back();
+        path.resize(top.pathLength);
+        const std::string childPath = JoinPath(path, name);
+        const int child = ::openat(top.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) {
+            ctx.skipped.Add(childPath, "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
+            continue;
+        }
+        path = childPath;
+        stack.push_back({child, path.size(), RenameListing(child, path, ctx)});
+    }
+}
+
+void RenameTree(const std::string& folder, BatchContext& ctx) {
+    // O_NOFOLLOW: a dropped link to a folder is renamed, never walked.
+    const int fd = OpenPath(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd < 0) {
+        return;
+    }
+    RenameTreeAt(fd, folder, ctx);
+}
+
+}  // namespace versalo

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+#include "engine/batch_context.h"
+
+namespace versalo {
+
+// Renames everything inside a folder, at every depth, under the case type in force.
+//
+// Each folder is read completely, then its entries are renamed in listing order, then its
+// subfolders are walked, the last one found first, depth first. Names beginning with "." are
+// neither renamed nor entered. Symbolic links are renamed like files and never followed. Inside
+// the walk every entry is renamed directly (with the no-replace rules of RenameInFolder).
+// Entries are reached relative to open folders, so trees deeper than the path-length limit work.
+// Pending window events are processed once per folder read; the walk stops when the host says
+// the user quit. A folder path that is not a folder (or a link to one) is left alone.
+void RenameTree(const std::string& folder, BatchContext& ctx);
+
+// The same for a folder that is already open; takes ownership of dirfd.
+void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx);
+
+}  // namespace versalo
