@@ -70,12 +70,10 @@ bool IsAscii(std::string_view text) {
 
 // Turkish and Azeri map i and I differently (i <-> İ, ı <-> I), so ASCII names there must go
 // through ICU. Everywhere else ICU maps ASCII letters exactly as the plain ASCII table does.
+// Asked for every name rather than once, so that a change of ICU's default locale takes effect.
 bool AsciiMappingIsPlain() {
-    static const bool plain = [] {
-        const char* language = icu::Locale::getDefault().getLanguage();
-        return std::strcmp(language, "tr") != 0 && std::strcmp(language, "az") != 0;
-    }();
-    return plain;
+    const char* language = icu::Locale::getDefault().getLanguage();
+    return std::strcmp(language, "tr") != 0 && std::strcmp(language, "az") != 0;
 }
 
 enum class Mapping { kUpper, kLower };
@@ -93,8 +91,8 @@ std::string AsciiMapped(std::string_view text, Mapping mapping) {
 }
 
 std::string IcuMapped(std::string_view text, Mapping mapping) {
-    icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+    icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
     if (mapping == Mapping::kUpper) {
         unicode.toUpper(icu::Locale::getDefault());
     } else {

@@ -23,7 +23,8 @@ void RaiseOpenFileLimit() {
 }  // namespace
 
 std::string InvalidPathMessage(const std::string& path) {
-    return "Der Verzeichnisname '" + path + "'\renthält ungültige Zeichen und wird daher nicht berücksichtigt.";
+    return "Der Verzeichnisname '" + path +
+           "'\renthält ungültige Zeichen und wird daher nicht berücksichtigt.";
 }
 
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options) {

@@ -17,8 +17,8 @@ struct DropData {
 };
 
 struct BatchOptions {
-    bool dryRun = false;                  // work everything out, rename nothing
-    RenameListener* listener = nullptr;   // told of every rename made
+    bool dryRun = false;                 // work everything out, rename nothing
+    RenameListener* listener = nullptr;  // told of every rename made
 };
 
 struct BatchResult {
@@ -39,7 +39,8 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
 
 // The message for a drop without a file list, and for a path with "?" in it.
 inline constexpr const char* kProgramTitle = "Versalo";
-inline constexpr const char* kNoFileListMessage = "Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.";
+inline constexpr const char* kNoFileListMessage =
+    "Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.";
 std::string InvalidPathMessage(const std::string& path);
 
 }  // namespace versalo

@@ -31,7 +31,8 @@ FolderRenameResult SimulateRename(int dirfd, const std::string& oldName, const s
 std::string RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
                         BatchContext& ctx, std::unordered_set<std::string>* dryRunNames) {
     if (!IsValidUtf8(name)) {
-        ctx.skipped.Add(JoinPath(folderPath, name), "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
+        ctx.skipped.Add(JoinPath(folderPath, name),
+                        "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
         return name;
     }
     const std::string newName = ConvertName(name);
