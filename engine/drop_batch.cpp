@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include "engine/batch_context.h"
+#include "engine/batch_cycle.h"
 #include "engine/engine_state.h"
 #include "engine/rename_item.h"
 #include "engine/rename_tree.h"
@@ -38,11 +39,8 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
     }
     RaiseOpenFileLimit();
     result.started = true;
-    BatchRunning = kTrue;
-    host.SetMainWindowEnabled(kFalse);
-    host.SetDropZoneBorder(1);
+    EnterBusyState(host);
     const std::size_t count = data.paths.size();
-    host.SetProgress(0.0F);
 
     BatchContext ctx;
     ctx.host = &host;
@@ -76,15 +74,7 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
         BatchRunning = kFalse;
         return result;
     }
-    result.finished = true;
-    host.Beep();
-    BatchRunning = kFalse;
-    host.SetMainWindowEnabled(kTrue);
-    host.SetDropZoneBorder(0);
-    host.SetProgress(0.0F);
-    if (!result.skipped.Empty()) {
-        host.ShowSkipped(result.skipped);
-    }
+    FinishBatch(host, result);
     return result;
 }
 

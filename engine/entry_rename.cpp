@@ -56,10 +56,7 @@ std::string RenameEntry(int dirfd, const std::string& folderPath, const std::str
             ctx.skipped.Add(JoinPath(folderPath, name), ErrorText(result.error));
             break;
         case RenameStatus::kStranded:
-            ctx.skipped.Add(JoinPath(folderPath, name),
-                            "alter und neuer Name wurden währenddessen von einem anderen Programm "
-                            "belegt; der Eintrag heißt jetzt '" +
-                                PrintablePath(result.currentName) + "'");
+            ctx.skipped.Add(JoinPath(folderPath, name), StrandedReason(result.currentName));
             break;
     }
     return result.currentName;

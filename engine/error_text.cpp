@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/skip_report.h"
+
 namespace versalo {
 
 std::string ErrorText(int error) {
@@ -35,6 +37,12 @@ std::string ErrorText(int error) {
         default:
             return "Systemfehler " + std::to_string(error) + " (" + std::strerror(error) + ")";
     }
+}
+
+std::string StrandedReason(const std::string& temporaryName) {
+    return "alter und neuer Name wurden währenddessen von einem anderen Programm belegt; der Eintrag heißt "
+           "jetzt '" +
+           PrintablePath(temporaryName) + "'";
 }
 
 }  // namespace versalo
