@@ -15,23 +15,28 @@
 namespace versalo {
 
 std::string RenameItem(const std::string& path, BatchContext& ctx) {
-    const SplitPath split = SplitLastComponent(path);
+    // Trailing slashes are dropped from what is returned too: "link/" would make the walk follow
+    // a dropped link, which must only be renamed.
+    std::string result = path;
+    while (result.size() > 1 && result.back() == '/') {
+        result.pop_back();
+    }
+    const SplitPath split = SplitLastComponent(result);
     if (split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
-        return path;  // the root, or a folder named by "." or "..": only its contents change
+        return result;  // the root, or a folder named by "." or "..": only its contents change
     }
     const int dirfd = OpenPath(split.parent, O_PATH | O_DIRECTORY);
     if (dirfd < 0) {
-        ctx.skipped.Add(path, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
-        return path;
+        ctx.skipped.Add(result, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
+        return result;
     }
-    std::string result = path;
     struct stat item {};
     if (::fstatat(dirfd, split.leaf.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
-        ctx.skipped.Add(path, ErrorText(errno));
+        ctx.skipped.Add(result, ErrorText(errno));
     } else {
         const std::string name = RenameEntry(dirfd, split.parent, split.leaf, RenameDirect == 0, ctx);
         if (name != split.leaf) {
-            result = JoinPath(split.parent, name);
+            result.replace(result.size() - split.leaf.size(), split.leaf.size(), name);
         }
     }
     ::close(dirfd);

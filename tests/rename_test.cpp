@@ -174,6 +174,19 @@ TEST_F(RenameTest, LinksAreRenamedButNeverFollowed) {
     EXPECT_EQ(tree.Names("Outside"), std::vector<std::string>{"KEEP.TXT"});
 }
 
+TEST_F(RenameTest, ADroppedLinkWithATrailingSlashIsRenamedNotWalked) {
+    tree.File("Outside/KEEP.TXT");
+    tree.Link("Link", "Outside");
+    tree.Link("ok", "Outside");
+    for (const std::string name : {"Link/", "ok//"}) {
+        const std::string current = RenameItem(tree.Path(name), ctx);
+        EXPECT_EQ(current.back(), 'k');
+        RenameTree(current, ctx);
+    }
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Outside", "link", "ok"}));
+    EXPECT_EQ(tree.Names("Outside"), std::vector<std::string>{"KEEP.TXT"});
+}
+
 TEST_F(RenameTest, WalkRenamesAFolderFullyBeforeEnteringSubfoldersLastFoundFirst) {
     tree.File("A/X.TXT");
     tree.File("A/B/Y.TXT");
@@ -271,6 +284,7 @@ TEST_F(RenameTest, RootAndDotPathsAreNotRenamedThemselves) {
     tree.File("Sub/INNER.TXT");
     EXPECT_EQ(RenameItem("/", ctx), "/");
     EXPECT_EQ(RenameItem(tree.Path("Sub/."), ctx), tree.Path("Sub/."));
+    EXPECT_EQ(RenameItem(tree.Path("Sub/./"), ctx), tree.Path("Sub/."));
     EXPECT_EQ(RenameItem(tree.Path("Sub/.."), ctx), tree.Path("Sub/.."));
     RenameTree(tree.Path("Sub/."), ctx);
     EXPECT_EQ(tree.Names(), std::vector<std::string>{"Sub"});
