@@ -1,6 +1,99 @@
-#include <cstdio>
+// versalo-cli: the renaming engine of the window program, for terminals and scripts. Each PATH is
+// handled exactly as if those paths had been dropped on the window together, in their order.
 
-int main() {
-    std::puts("versalo-cli");
-    return 0;
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/interrupt.h"
+#include "cli/options.h"
+#include "cli/rename_listing.h"
+#include "cli/terminal_host.h"
+#include "engine/drop_batch.h"
+#include "engine/engine_state.h"
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitIncomplete = 1;
+constexpr int kExitUsage = 2;
+
+// Writes text to standard output; false when that failed (a closed pipe, a full disk).
+bool PrintOut(const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+int Run(const versalo::cli::Options& options) {
+    using namespace versalo;
+
+    CurrentCaseType = options.caseType;
+    RenameDirect = options.twoMove ? 0 : 1;
+
+    const bool listing = options.dryRun || options.verbose;
+    const bool stdoutIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+    // The listing on a terminal shows the progress itself; a progress line would tear it apart.
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1 && !(listing && stdoutIsTerminal);
+    if (listing && !stdoutIsTerminal) {
+        // Lines for a file or a pipe go out in large blocks; one write per rename would cost
+        // more than the rename itself.
+        static char buffer[64 * 1024];
+        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    }
+
+    cli::TerminalHost host(stderr, showProgress, /*listAllSkipped=*/options.verbose);
+    cli::RenameListing renameListing(stdout);
+    cli::RenameFanOut listeners;
+    if (listing) {
+        listeners.Add(&renameListing);
+    }
+
+    BatchOptions batchOptions;
+    batchOptions.dryRun = options.dryRun;
+    batchOptions.listener = listeners.Empty() ? nullptr : &listeners;
+
+    cli::InstallInterruptHandlers();
+    BatchResult result;
+    if (!cli::Interrupted()) {
+        result = ProcessDrop(DropData{true, options.paths}, host, batchOptions);
+    }
+    const bool listingWritten = renameListing.Flush();
+    host.ClearProgress();
+
+    int status = result.AllDone() ? kExitDone : kExitIncomplete;
+    if (!listingWritten) {
+        host.Note("versalo-cli: die Liste der Umbenennungen konnte nicht vollständig geschrieben werden");
+        status = kExitIncomplete;
+    }
+    if (!result.finished) {
+        // An interrupted batch skips its normal end, the summary included; give it here.
+        if (!result.skipped.Empty()) {
+            host.ShowSkipped(result.skipped);
+        }
+        host.Note("versalo-cli: abgebrochen nach " + std::to_string(result.renamed) +
+                  (options.dryRun ? " vorgesehenen" : "") +
+                  " Umbenennungen; jeder Eintrag hat seinen alten oder seinen neuen Namen.");
+        status = kExitIncomplete;
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const versalo::cli::ParseResult parsed = versalo::cli::ParseArguments(arguments);
+    if (!parsed.Ok()) {
+        std::fprintf(stderr, "versalo-cli: %s\nWeitere Informationen mit 'versalo-cli --help'.\n",
+                     parsed.error.c_str());
+        return kExitUsage;
+    }
+    if (parsed.options.help) {
+        return PrintOut(versalo::cli::HelpText()) ? kExitDone : kExitIncomplete;
+    }
+    if (parsed.options.version) {
+        return PrintOut(versalo::cli::VersionLine() + "\n") ? kExitDone : kExitIncomplete;
+    }
+    return Run(parsed.options);
 }

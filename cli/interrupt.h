@@ -1,0 +1,14 @@
+#pragma once
+
+namespace versalo::cli {
+
+// Ctrl+C (SIGINT), SIGTERM and a closed terminal (SIGHUP) do not end the program at once: they
+// only set a flag that the batch reads before each entry, so that the run stops between two
+// renames and every entry keeps either its old or its new name. A second signal does the same
+// (the handler stays installed); a rename in progress is never cut off.
+void InstallInterruptHandlers();
+
+// True once one of those signals arrived.
+bool Interrupted();
+
+}  // namespace versalo::cli

@@ -1,0 +1,143 @@
+#include "cli/options.h"
+
+#include "collection/version.h"
+#include "engine/engine_state.h"
+
+namespace versalo::cli {
+
+namespace {
+
+// Applies one option by its short letter; false when there is no such option.
+bool ApplyShort(char letter, Options& options) {
+    switch (letter) {
+        case 'u':
+            options.caseType = kCaseUpper;
+            return true;
+        case 'l':
+            options.caseType = kCaseLower;
+            return true;
+        case 'c':
+            options.caseType = kCaseInitialCapital;
+            return true;
+        case 't':
+            options.twoMove = true;
+            return true;
+        case 'n':
+            options.dryRun = true;
+            return true;
+        case 'v':
+            options.verbose = true;
+            return true;
+        case 'h':
+            options.help = true;
+            return true;
+        case 'V':
+            options.version = true;
+            return true;
+        default:
+            return false;
+    }
+}
+
+struct LongOption {
+    const char* name;
+    char letter;
+};
+
+constexpr LongOption kLongOptions[] = {
+    {"upper", 'u'},   {"lower", 'l'},   {"capital", 'c'}, {"two-move", 't'},
+    {"dry-run", 'n'}, {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'},
+};
+
+}  // namespace
+
+ParseResult ParseArguments(const std::vector<std::string>& arguments) {
+    ParseResult result;
+    Options& options = result.options;
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            options.paths.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument[1] == '-') {
+            const std::string name = argument.substr(2);
+            const std::size_t equals = name.find('=');
+            const std::string bare = name.substr(0, equals);
+            bool known = false;
+            for (const LongOption& option : kLongOptions) {
+                if (bare == option.name) {
+                    known = ApplyShort(option.letter, options);
+                    break;
+                }
+            }
+            if (!known) {
+                result.error = "unbekannte Option '--" + bare + "'";
+                return result;
+            }
+            if (equals != std::string::npos) {
+                result.error = "die Option '--" + bare + "' erlaubt keinen Wert";
+                return result;
+            }
+            continue;
+        }
+        for (std::size_t i = 1; i < argument.size(); ++i) {
+            if (!ApplyShort(argument[i], options)) {
+                result.error = "unbekannte Option '-" + argument.substr(i, 1) + "'";
+                return result;
+            }
+        }
+    }
+    if (!options.help && !options.version && options.paths.empty()) {
+        result.error = "kein PFAD angegeben";
+    }
+    return result;
+}
+
+std::string HelpText() {
+    return "Aufruf: versalo-cli [OPTION]... PFAD...\n"
+           "Ändert die Groß- und Kleinschreibung der Namen von Dateien und Ordnern.\n"
+           "\n"
+           "Jeder PFAD wird in der angegebenen Reihenfolge umbenannt; ist er ein Ordner, wird\n"
+           "danach alles darin umbenannt, in jeder Tiefe. Namen, die mit einem Punkt beginnen,\n"
+           "bleiben, wie sie sind, und ein solcher Ordner wird nicht betreten. Symbolische\n"
+           "Verknüpfungen werden selbst umbenannt, aber nie verfolgt.\n"
+           "\n"
+           "Schreibweise:\n"
+           "  -l, --lower      alles klein (Vorgabe)\n"
+           "  -u, --upper      alles groß\n"
+           "  -c, --capital    erstes Zeichen groß, alles Weitere klein\n"
+           "\n"
+           "Weitere Optionen:\n"
+           "  -t, --two-move   jeden PFAD in zwei Schritten über einen vorläufigen Namen\n"
+           "                   umbenennen (Vorgabe: direkt)\n"
+           "  -n, --dry-run    nichts ändern, nur jede Umbenennung zeigen, die gemacht würde\n"
+           "  -v, --verbose    jede gemachte Umbenennung zeigen ('alt' -> 'neu') und am Ende\n"
+           "                   alle übersprungenen Einträge aufführen\n"
+           "  -h, --help       diese Hilfe zeigen und beenden\n"
+           "  -V, --version    die Versionsnummer zeigen und beenden\n"
+           "  --               alles Weitere sind Pfade, auch wenn es mit '-' beginnt\n"
+           "\n"
+           "Kein Eintrag geht verloren: Ist der neue Name schon vergeben (etwa 'readme' neben\n"
+           "'README'), behält der Eintrag seinen Namen. Solche Einträge und alle, die nicht\n"
+           "umbenannt werden konnten (fehlende Rechte, Name kein gültiges UTF-8), werden am\n"
+           "Ende auf der Standardfehlerausgabe aufgeführt. Strg+C hält nach dem laufenden\n"
+           "Eintrag an; jeder Eintrag hat dann seinen alten oder seinen neuen Namen.\n"
+           "\n"
+           "Rückgabewert:\n"
+           "  0  jeder Eintrag hat seinen neuen Namen oder hatte ihn schon\n"
+           "  1  mindestens ein Eintrag wurde übersprungen, oder der Lauf wurde abgebrochen\n"
+           "  2  falscher Aufruf (unbekannte Option, kein PFAD)\n";
+}
+
+std::string VersionLine() {
+    const VersionNumbers version = ProgramVersion();
+    return "Versalo " + std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
+           std::to_string(version.revision);
+}
+
+}  // namespace versalo::cli

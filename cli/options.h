@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace versalo::cli {
+
+// What the command line asks for. The defaults are those of a first start of the window program:
+// lower case, renamed directly.
+struct Options {
+    std::int16_t caseType = 1;  // 0 upper, 1 lower, 2 first letter capital
+    bool twoMove = false;
+    bool dryRun = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> paths;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // empty when the command line was understood; else a short German reason
+
+    bool Ok() const { return error.empty(); }
+};
+
+// Reads the arguments after the program name. Options and paths may be mixed; "--" ends the
+// options, and a lone "-" is a path. Short options may be bundled ("-nv"). Of several case
+// options the last one counts, as with most tools.
+ParseResult ParseArguments(const std::vector<std::string>& arguments);
+
+// The German help text for --help.
+std::string HelpText();
+
+// "Versalo 2.6.5", from the version the build set.
+std::string VersionLine();
+
+}  // namespace versalo::cli

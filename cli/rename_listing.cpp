@@ -1,0 +1,38 @@
+#include "cli/rename_listing.h"
+
+#include <string>
+
+#include "collection/paths.h"
+
+namespace versalo::cli {
+
+void RenameFanOut::Renamed(const RenameStep& step) {
+    for (RenameListener* listener : m_listeners) {
+        listener->Renamed(step);
+    }
+}
+
+void RenameListing::Renamed(const RenameStep& step) {
+    if (!m_ok) {
+        return;
+    }
+    std::string line;
+    line.reserve(2 * step.folder.size() + step.oldName.size() + step.newName.size() + 12);
+    line += '\'';
+    line += JoinPath(step.folder, step.oldName);
+    line += "' -> '";
+    line += JoinPath(step.folder, step.newName);
+    line += "'\n";
+    if (std::fwrite(line.data(), 1, line.size(), m_out) != line.size()) {
+        m_ok = false;
+    }
+}
+
+bool RenameListing::Flush() {
+    if (m_ok && std::fflush(m_out) != 0) {
+        m_ok = false;
+    }
+    return m_ok;
+}
+
+}  // namespace versalo::cli

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "engine/batch_host.h"
+
+namespace versalo::cli {
+
+// Passes every rename on to several listeners, so that the listing on standard output and
+// anything else that wants to know (a journal of the renames, for instance) can be told at once.
+class RenameFanOut : public RenameListener {
+public:
+    void Add(RenameListener* listener) { m_listeners.push_back(listener); }
+    bool Empty() const { return m_listeners.empty(); }
+    void Renamed(const RenameStep& step) override;
+
+private:
+    std::vector<RenameListener*> m_listeners;
+};
+
+// Writes each rename as one line "'old path' -> 'new path'". Names are written byte for byte as
+// the file system has them, so that the lines can be fed to other tools even when a name is not
+// valid UTF-8.
+class RenameListing : public RenameListener {
+public:
+    explicit RenameListing(std::FILE* out) : m_out(out) {}
+    void Renamed(const RenameStep& step) override;
+
+    // False once a write failed (the reader went away, the disk is full); nothing more is
+    // written after that.
+    bool Ok() const { return m_ok; }
+    // Writes out what is still buffered; false when that failed.
+    bool Flush();
+
+private:
+    std::FILE* m_out;
+    bool m_ok = true;
+};
+
+}  // namespace versalo::cli
