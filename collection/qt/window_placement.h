@@ -6,6 +6,29 @@ class QWidget;
 
 namespace versalo {
 
+// Window positions and sizes are kept in twips (1/1440 inch), so that stored values mean the
+// same on every screen; Qt measures in logical pixels at 96 dpi, which makes 15 twips a pixel.
+inline constexpr int kTwipsPerPixel = 15;
+
+// Rounds to the nearest pixel, a half away from zero.
+constexpr int TwipsToPixels(int twips) {
+    const long long doubled = 2LL * twips;  // wide enough for any stored number
+    const long long pixels = doubled >= 0 ? (doubled + kTwipsPerPixel) / (2 * kTwipsPerPixel)
+                                          : -((-doubled + kTwipsPerPixel) / (2 * kTwipsPerPixel));
+    return static_cast<int>(pixels);
+}
+
+constexpr int PixelsToTwips(int pixels) {
+    return pixels * kTwipsPerPixel;
+}
+
+// Where a window of the given extent starts so that it stands in the middle of a screen of the
+// given extent: half the difference, truncated toward zero. A window larger than the screen
+// gets a negative offset and sticks out on both sides alike.
+constexpr int CenteredOffset(int screenExtent, int formExtent) {
+    return (screenExtent - formExtent) / 2;
+}
+
 // Puts form into the always-on-top band (onTop not 0) or takes it out, keeping its place and size.
 void SetTopMost(QWidget* form, std::int16_t onTop);
 
