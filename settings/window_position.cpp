@@ -1,0 +1,56 @@
+#include "settings/window_position.h"
+
+#include <algorithm>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include "collection/qt/window_placement.h"
+#include "settings/settings_store.h"
+
+namespace versalo {
+
+namespace {
+
+// The height of a title bar, and how much of its width must be reachable, in pixels. Before the
+// window is shown its frame is unknown, so a usual title bar stands in for it.
+constexpr int kTitleHeight = 24;
+constexpr int kReachableWidth = 48;
+
+}  // namespace
+
+void SaveWindowPosition(const QWidget* form) {
+    const QPoint position = form->pos();
+    SaveValue(KeyOf(Setting::Top), static_cast<float>(PixelsToTwips(position.y())));
+    SaveValue(KeyOf(Setting::Left), static_cast<float>(PixelsToTwips(position.x())));
+}
+
+bool TitleAreaReachable(const QRect& frame) {
+    const QRect title(frame.x(), frame.y(), frame.width(), kTitleHeight);
+    const int wanted = std::min(kReachableWidth, frame.width());
+    const auto screens = QGuiApplication::screens();
+    return std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
+        const QRect shared = title.intersected(screen->availableGeometry());
+        return shared.width() >= wanted && shared.height() >= kTitleHeight;
+    });
+}
+
+bool RestoreWindowPosition(QWidget* form) {
+    const std::int32_t top = ReadSetting(Setting::Top);
+    const std::int32_t left = ReadSetting(Setting::Left);
+    if (top < 0 || left < 0) {
+        return false;
+    }
+    const QPoint position(TwipsToPixels(left), TwipsToPixels(top));
+    if (!TitleAreaReachable(QRect(position, form->frameGeometry().size()))) {
+        CenterOnScreen(form);
+        return true;
+    }
+    // Top first, then left, as the two values are stored.
+    form->move(form->pos().x(), position.y());
+    form->move(position);
+    return true;
+}
+
+}  // namespace versalo
