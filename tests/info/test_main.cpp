@@ -1,0 +1,15 @@
+// The entry point of the info tests: widgets need one QApplication for the whole run, and it must
+// end before the program's static objects do.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    // Headless also when the tests are listed at build time or started by hand.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
