@@ -23,6 +23,7 @@
 #include "engine/engine_state.h"
 #include "settings/settings_store.h"
 #include "tests/support/temp_tree.h"
+#include "ui/info_dialog/info_form.h"
 #include "ui/main_window/drop_zone.h"
 #include "ui/main_window/main_form.h"
 
@@ -489,6 +490,29 @@ TEST_F(MainFormTest, EndeClosesTheWindowThroughTheCloseHandler) {
     EXPECT_EQ(Stored("_Left"), QStringLiteral("450"));
 }
 
+TEST_F(MainFormTest, InfoShowsOneModelessInfoDialog) {
+    MainForm& form = Start();
+    const auto infoDialogs = [] {
+        std::vector<InfoForm*> shown;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* info = qobject_cast<InfoForm*>(window); info != nullptr && info->isVisible()) {
+                shown.push_back(info);
+            }
+        }
+        return shown;
+    };
+    QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
+    const std::vector<InfoForm*> shown = infoDialogs();
+    ASSERT_EQ(shown.size(), 1U);
+    EXPECT_FALSE(shown[0]->isModal());
+    EXPECT_EQ(shown[0]->parentWidget(), nullptr);
+    EXPECT_TRUE(form.isEnabled());
+    shown[0]->close();
+    ProcessPending();
+    EXPECT_TRUE(infoDialogs().empty());
+}
+
 class CloseDuringBatchTest : public MainFormTest {
 protected:
     // Drops three files and asks to close the window while the batch is at its first
@@ -501,6 +525,9 @@ protected:
         form.move(45, 30);
         m_answers.push_back(answer);
         m_onMessage = [this, &form] {
+            // A second drop while the window is busy is refused.
+            std::unique_ptr<QMimeData> again(FileList({m_tree.Path("Zwei.TXT")}));
+            m_secondDropTaken = DropOnZone(*again);
             m_namesAtQuestion = m_tree.Names();
             m_batchRunningAtQuestion = BatchRunning;
             m_enabledAtQuestion = form.isEnabled();
@@ -523,6 +550,7 @@ protected:
     bool m_enabledAtQuestion = true;
     int m_borderAtQuestion = 0;
     int m_progressAtQuestion = 0;
+    bool m_secondDropTaken = true;
 };
 
 TEST_F(CloseDuringBatchTest, NoKeepsTheBatchRunning) {
@@ -537,6 +565,7 @@ TEST_F(CloseDuringBatchTest, NoKeepsTheBatchRunning) {
     EXPECT_FALSE(m_enabledAtQuestion);
     EXPECT_EQ(m_borderAtQuestion, 1);
     EXPECT_EQ(m_progressAtQuestion, 33);
+    EXPECT_FALSE(m_secondDropTaken);
     // The batch went on to its end; the program lives on.
     EXPECT_EQ(m_tree.Names(), (std::vector<std::string>{"drei.txt", "eins.txt", "zwei.txt"}));
     EXPECT_EQ(m_ends, 0);

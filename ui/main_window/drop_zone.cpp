@@ -76,6 +76,10 @@ void DropZone::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void DropZone::dropEvent(QDropEvent* event) {
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
     event->acceptProposedAction();
     if (!m_handler) {
         return;

@@ -14,7 +14,9 @@
 #include "engine/engine_state.h"
 #include "settings/settings_store.h"
 #include "settings/window_position.h"
+#include "ui/info_dialog/info_form.h"
 #include "ui/main_window/caption_check_box.h"
+#include "ui/main_window/caption_frame.h"
 #include "ui/main_window/drop_zone.h"
 
 namespace versalo {
@@ -147,7 +149,7 @@ void MainForm::CreateControls() {
         m_btn.at(slot) = new QPushButton(QString::fromUtf8(kBtnCaptions.at(slot)), this);
     }
 
-    m_dropFrame = new QGroupBox(QStringLiteral("Die Namen hier hineinziehen ..."), this);
+    m_dropFrame = new CaptionFrame(QStringLiteral("Die Namen hier hineinziehen ..."), this);
     m_dropFrame->setObjectName(QStringLiteral("DropFrame"));
     m_dropFrame->setFocusPolicy(Qt::NoFocus);
     PlaceControl(m_dropFrame, kDropFrame);
@@ -226,7 +228,7 @@ void MainForm::OnBtnClick(int index) {
             ShowHelp(this);
             break;
         case 2:
-            // TODO(info dialog): call versalo::ShowInfoForm() from ui/info_dialog/info_form.h.
+            ShowInfoForm();  // modeless and without owner: the main window stays usable
             break;
         default:
             break;
