@@ -47,7 +47,7 @@ set(CPACK_PACKAGE_VENDOR "Versalo")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "Versalo maintainers <${VERSALO_SUPPORT_MAIL}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Schreibweise von Datei- und Ordnernamen per Drag&Drop ändern")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Versalo ändert die Groß- und Kleinschreibung von Datei- und Ordnernamen: Dateien und Ordner aus dem\n"
     "Dateimanager auf das Fenster ziehen, und ihre Namen werden GROSS, klein oder mit großem\n"
     "Anfangsbuchstaben geschrieben, Ordner samt ihrem ganzen Inhalt. Mit dem Befehl versalo-cli für\n"

@@ -1,6 +1,7 @@
 #include "ui/info_dialog/info_form.h"
 
 #include <QDate>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -56,6 +57,8 @@ void Center(QWidget* form) {
     CenterOnScreen(form);
 }
 
+constexpr double kSmallestCaptionPoints = 6.0;
+
 // A push button whose caption wraps onto further lines when it is wider than the button, as the
 // long captions of this dialog need. The caption keeps its "&", so the shortcut still works.
 class WrappingButton : public QPushButton {
@@ -70,13 +73,23 @@ protected:
         option.text.clear();
         painter.drawControl(QStyle::CE_PushButton, option);
 
-        const int margin = style()->pixelMetric(QStyle::PM_ButtonMargin, &option, this) / 2;
-        QRect textRect = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-        textRect.adjust(margin, 0, -margin, 0);
+        // Inside the bevel, which every style keeps within a few pixels of the edge.
+        const QRect textRect = rect().adjusted(4, 2, -4, -2);
         int flags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
         if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this)) {
             flags |= Qt::TextHideMnemonic;
         }
+        // The buttons were laid out for a small dialog font; desktop fonts here are wider and
+        // taller. Shrink the caption only as far as it needs to fit.
+        QFont captionFont = font();
+        while (captionFont.pointSizeF() > kSmallestCaptionPoints) {
+            const QRect needed = QFontMetrics(captionFont).boundingRect(textRect, flags, text());
+            if (needed.width() <= textRect.width() && needed.height() <= textRect.height()) {
+                break;
+            }
+            captionFont.setPointSizeF(captionFont.pointSizeF() - 0.5);
+        }
+        painter.setFont(captionFont);
         painter.drawItemText(textRect, flags, option.palette, isEnabled(), text(), QPalette::ButtonText);
     }
 };
