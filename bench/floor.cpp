@@ -1,0 +1,97 @@
+// The floor for versalo-cli's speed: the least a program can do to give every entry of a tree its
+// lower-case name. It reads each folder's listing with getdents64, renames the entries relative
+// to the folder's descriptor with renameat2(RENAME_NOREPLACE), and walks the subfolders the same
+// way (last found first, dot-names skipped), as versalo-cli does. Names are lowered as ASCII only,
+// and nothing is reported: the bench's tree holds ASCII names only.
+//
+// Usage: versalo_bench_floor FOLDER
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Entry {
+    std::string name;
+    bool folder;
+};
+
+long g_renamed = 0;
+long g_failed = 0;
+
+std::string AsciiLower(const std::string& name) {
+    std::string lower = name;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
+void Walk(int dirfd) {
+    std::vector<Entry> entries;
+    alignas(dirent64) char buffer[64 * 1024];
+    while (true) {
+        const ssize_t got = ::getdents64(dirfd, buffer, sizeof buffer);
+        if (got <= 0) {
+            break;
+        }
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            if (entry->d_name[0] != '.') {
+                entries.push_back({entry->d_name, entry->d_type == DT_DIR});
+            }
+        }
+    }
+    std::vector<std::string> subfolders;
+    for (const Entry& entry : entries) {
+        std::string current = entry.name;
+        std::string lower = AsciiLower(entry.name);
+        if (lower != entry.name) {
+            if (::renameat2(dirfd, entry.name.c_str(), dirfd, lower.c_str(), RENAME_NOREPLACE) == 0) {
+                current = std::move(lower);
+                ++g_renamed;
+            } else {
+                ++g_failed;
+            }
+        }
+        if (entry.folder) {
+            subfolders.push_back(std::move(current));
+        }
+    }
+    for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
+        const int child = ::openat(dirfd, it->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child >= 0) {
+            Walk(child);
+            ::close(child);
+        } else {
+            ++g_failed;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "Aufruf: %s ORDNER\n", argv[0]);
+        return 2;
+    }
+    const int root = ::open(argv[1], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    Walk(root);
+    ::close(root);
+    std::fprintf(stderr, "%ld umbenannt, %ld fehlgeschlagen\n", g_renamed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+}
