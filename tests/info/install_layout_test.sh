@@ -1,13 +1,14 @@
 #!/bin/sh
 # Installs a build into a temporary prefix and checks that each file is where a Linux desktop and
-# a Linux user look for it. Usage: install_layout_test.sh BUILD_DIR
+# a Linux user look for it. Usage: install_layout_test.sh CMAKE BUILD_DIR
 set -eu
 
-build=$1
+cmake=$1
+build=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
-cmake --install "$build" --prefix "$prefix" >/dev/null
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
 
 failed=0
 fail() {
@@ -49,6 +50,18 @@ if [ -f "$man" ]; then
     gzip -dc "$man" | grep -q '^\.TH VERSALO-CLI 1 .*Versalo 2\.6\.5' || fail "the manual page has no proper heading"
 else
     fail "share/man/man1/versalo-cli.1.gz is missing"
+fi
+
+# The help page and the manual page describe every option the installed command line offers.
+if [ -x "$prefix/bin/versalo-cli" ] && [ -f "$man" ] && [ -f "$help" ]; then
+    options=$("$prefix/bin/versalo-cli" --help | sed -n 's/^ *\(-[A-Za-z]\), \(--[a-z-]*\).*/\1 \2/p')
+    [ -n "$options" ] || fail "versalo-cli --help lists no options"
+    roff=$(gzip -dc "$man")
+    for option in $options; do
+        grep -qF "<code>$option</code>" "$help" || fail "hilfe.htm does not describe $option"
+        escaped=$(printf '%s' "$option" | sed 's/-/\\\\-/g')
+        printf '%s\n' "$roff" | grep -qE -- "(^| )$escaped( |\$)" || fail "the manual page does not describe $option"
+    done
 fi
 
 exit $failed
