@@ -11,10 +11,14 @@ function(versalo_add_test)
     versalo_warnings(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} versalo_test_support GTest::gtest GTest::gtest_main)
     set(sandbox "${CMAKE_BINARY_DIR}/test-home/${T_NAME}")
+    file(MAKE_DIRECTORY "${sandbox}/config")
     set(env "LANG=C.UTF-8;LC_ALL=C.UTF-8;HOME=${sandbox};XDG_CONFIG_HOME=${sandbox}/config"
             "VERSALO_CLI=$<TARGET_FILE:versalo-cli>;VERSALO_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
     if(T_GUI)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
-    gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
+    # The environment is set by running each test (and its discovery) through "cmake -E env":
+    # gtest_discover_tests would split a list handed to its ENVIRONMENT property into words.
+    set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
+    gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60)
 endfunction()
