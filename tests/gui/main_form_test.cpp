@@ -293,6 +293,24 @@ TEST_F(MainFormTest, LayoutCaptionsAndTabOrder) {
                                            "ChkMethode", "Btn2", "Btn1", "Btn0"}));
 }
 
+TEST_F(MainFormTest, TheArtworkIsBuiltInWithSixteenColours) {
+    MainForm& form = Start();
+    const QList<QSize> sizes = form.windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    for (const auto& [path, size] : std::vector<std::pair<QString, QSize>>{
+             {QStringLiteral(":/versalo/icon-32.png"), QSize(32, 32)},
+             {QStringLiteral(":/versalo/icon-16.png"), QSize(16, 16)},
+             {QStringLiteral(":/versalo/drop-zone.png"), QSize(212, 91)}}) {
+        SCOPED_TRACE(path.toStdString());
+        const QImage image(path);
+        EXPECT_EQ(image.size(), size);
+        EXPECT_EQ(image.format(), QImage::Format_Indexed8);
+        EXPECT_LE(image.colorCount(), 16);
+        EXPECT_GE(image.colorCount(), 8);
+    }
+}
+
 // --- Options ----------------------------------------------------------------------------------
 
 TEST_F(MainFormTest, ChoosingAlternativStoresItAndTheNextDropUsesIt) {
