@@ -1,0 +1,182 @@
+// Real file systems and real refusals: a case-insensitive exFAT image, where a rename that only
+// changes case must succeed in place under both methods; the command line run as an unprivileged
+// user on folders it may not change; and a read-only bind mount. Where the machine cannot mount,
+// the case is skipped with its reason.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/engine_state.h"
+#include "tests/fault/fault_support.h"
+
+namespace versalo::fault {
+namespace {
+
+using Names = std::vector<std::string>;
+
+void ExpectSafe(const Manifest& before, const Manifest& after, const NameRule& rule) {
+    EXPECT_TRUE(NothingLost(before, after, rule));
+    EXPECT_EQ(TemporaryNames(after), Names{});
+}
+
+class Exfat : public ::testing::TestWithParam<bool> {};
+
+TEST_P(Exfat, CaseOnlyRenamesSucceedInPlace) {
+    const bool twoMove = GetParam();
+    Scratch work;
+    ExfatMount exfat(work.Root());
+    if (!exfat.Ok()) {
+        GTEST_SKIP() << "no exFAT file system here: " << exfat.Reason();
+    }
+    // Build the tree on the image itself (Scratch writes relative to the mount point).
+    const std::string dir = exfat.Dir();
+    for (const char* folder : {"/Sub Folder", "/Sub Folder/DEEPER", "/Dropped Folder"}) {
+        ASSERT_EQ(::mkdir((dir + folder).c_str(), 0755), 0) << folder;
+    }
+    for (const char* file : {"/README.TXT", "/Mixed.Case", "/Sub Folder/INNER FILE.TXT",
+                             "/Sub Folder/DEEPER/\xC3\x9C"
+                             "BER.TXT",
+                             "/Dropped Folder/ONE.TXT", "/Alone.DOC"}) {
+        const int fd = ::open((dir + file).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << file;
+        const std::string content = std::string("content of ") + file;
+        ASSERT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+        ::close(fd);
+    }
+    std::vector<std::string> args{"-l"};
+    if (twoMove) {
+        args.push_back("-t");
+    }
+    // The image's root is walked (it is not renamed), a folder and a file are dropped by their
+    // old spelling.
+    for (const char* path : {"/Sub Folder", "/Dropped Folder", "/Alone.DOC", "/README.TXT", "/Mixed.Case"}) {
+        args.push_back(dir + path);
+    }
+    Manifest before = TakeManifest(dir);
+    RunResult run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    Manifest after = TakeManifest(dir);
+    ExpectSafe(before, after, RuleFor(kCaseLower));
+    EXPECT_EQ(NamesIn(dir), (Names{"alone.doc", "dropped folder", "mixed.case", "readme.txt", "sub folder"}));
+    EXPECT_EQ(NamesIn(dir + "/sub folder"), (Names{"deeper", "inner file.txt"}));
+    EXPECT_EQ(NamesIn(dir + "/sub folder/deeper"), Names{"\xC3\xBC"
+                                                         "ber.txt"});
+
+    // And back to upper case, the whole image walked through its mount point.
+    args = {"-u"};
+    if (twoMove) {
+        args.push_back("-t");
+    }
+    args.push_back(dir + "/.");
+    before = after;
+    run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    after = TakeManifest(dir);
+    ExpectSafe(before, after, RuleFor(kCaseUpper));
+    EXPECT_EQ(NamesIn(dir), (Names{"ALONE.DOC", "DROPPED FOLDER", "MIXED.CASE", "README.TXT", "SUB FOLDER"}));
+    EXPECT_EQ(NamesIn(dir + "/SUB FOLDER/DEEPER"), Names{"\xC3\x9C"
+                                                         "BER.TXT"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, Exfat, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "TwoMoves" : "Direct";
+                         });
+
+// Gives a folder to the unprivileged user.
+void GiveAway(const std::string& path) {
+    ASSERT_EQ(::chown(path.c_str(), kUnprivilegedId, kUnprivilegedId), 0) << path;
+}
+
+TEST(Permissions, UnprivilegedUserOnFoldersItMayNotChange) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "switching to an unprivileged user needs root; the tests run as uid " << ::geteuid();
+    }
+    Scratch scratch;
+    scratch.File("TREE/OPEN/FILE.TXT");
+    scratch.File("TREE/ROOTFILE.TXT");
+    scratch.File("TREE/LOCKED/INNER.TXT");
+    scratch.File("TREE/SECRET/HIDDEN.TXT");
+    scratch.File("TREE/STICKY/ROOTS.TXT");
+    scratch.File("TREE/STICKY/MINE.TXT");
+    // TREE and OPEN belong to the user; LOCKED is root's and read-only for others, SECRET root's
+    // and closed, STICKY open to all but sticky, so only owners may rename in it.
+    GiveAway(scratch.Path("TREE"));
+    GiveAway(scratch.Path("TREE/OPEN"));
+    GiveAway(scratch.Path("TREE/OPEN/FILE.TXT"));
+    GiveAway(scratch.Path("TREE/STICKY/MINE.TXT"));
+    ASSERT_EQ(::chmod(scratch.Path("TREE/SECRET").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(scratch.Path("TREE/STICKY").c_str(), 01777), 0);
+
+    const Manifest before = TakeManifest(scratch.Root());
+    RunOptions asNobody;
+    asNobody.unprivileged = true;
+    const RunResult run = RunCli({"-l", scratch.Path("TREE")}, asNobody);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const Manifest after = TakeManifest(scratch.Root());
+    ExpectSafe(before, after, RuleFor(kCaseLower));
+
+    // TREE itself sits in root's folder: kept, but still walked under its name.
+    EXPECT_EQ(NamesIn(scratch.Root()), Names{"TREE"});
+    EXPECT_TRUE(Contains(run.err, "'" + scratch.Path("TREE") + "': Zugriff verweigert")) << run.err;
+    EXPECT_EQ(NamesIn(scratch.Path("TREE")), (Names{"locked", "open", "rootfile.txt", "secret", "sticky"}));
+    EXPECT_EQ(NamesIn(scratch.Path("TREE/open")), Names{"file.txt"});
+    EXPECT_EQ(NamesIn(scratch.Path("TREE/locked")), Names{"INNER.TXT"});
+    EXPECT_TRUE(Contains(run.err, "'" + scratch.Path("TREE/locked/INNER.TXT") + "': Zugriff verweigert"))
+        << run.err;
+    EXPECT_EQ(NamesIn(scratch.Path("TREE/secret")), Names{"HIDDEN.TXT"});
+    EXPECT_TRUE(Contains(run.err, "'" + scratch.Path("TREE/secret") + "': der Ordner kann nicht")) << run.err;
+    EXPECT_EQ(NamesIn(scratch.Path("TREE/sticky")), (Names{"ROOTS.TXT", "mine.txt"}));
+    EXPECT_TRUE(Contains(run.err, "'" + scratch.Path("TREE/sticky/ROOTS.TXT") + "': Zugriff verweigert"))
+        << run.err;
+}
+
+TEST(Permissions, UnprivilegedTwoMovesInAFolderItMayNotWrite) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "switching to an unprivileged user needs root; the tests run as uid " << ::geteuid();
+    }
+    // The temporary name cannot even be created: the item keeps its name, nothing is left over.
+    Scratch scratch;
+    scratch.File("LOCKED/ITEM.TXT");
+    scratch.File("LOCKED/FOLDER/INNER.TXT");
+    const Manifest before = TakeManifest(scratch.Root());
+    RunOptions asNobody;
+    asNobody.unprivileged = true;
+    const RunResult run =
+        RunCli({"-l", "-t", scratch.Path("LOCKED/ITEM.TXT"), scratch.Path("LOCKED/FOLDER")}, asNobody);
+    EXPECT_EQ(run.exitCode, 1);
+    ExpectSafe(before, TakeManifest(scratch.Root()), RuleFor(kCaseLower));
+    EXPECT_EQ(TakeManifest(scratch.Root()), before);
+    EXPECT_EQ(CountOf(run.err, "Zugriff verweigert"), 3U) << run.err;
+}
+
+TEST(Permissions, ReadOnlyBindMount) {
+    Scratch scratch;
+    scratch.File("SOURCE/FILE.TXT");
+    scratch.File("SOURCE/SUB/INNER.TXT");
+    ReadOnlyBind bind(scratch.Path("SOURCE"), scratch.Root());
+    if (!bind.Ok()) {
+        GTEST_SKIP() << "no read-only bind mount here: " << bind.Reason();
+    }
+    const Manifest before = TakeManifest(scratch.Path("SOURCE"));
+    for (const bool twoMove : {false, true}) {
+        SCOPED_TRACE(twoMove);
+        std::vector<std::string> args{"-l"};
+        if (twoMove) {
+            args.push_back("-t");
+        }
+        args.push_back(bind.Dir() + "/FILE.TXT");
+        args.push_back(bind.Dir() + "/SUB");
+        const RunResult run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(TakeManifest(scratch.Path("SOURCE")), before);
+        EXPECT_EQ(CountOf(run.err, "das Dateisystem ist schreibgeschützt"), 3U) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace versalo::fault
