@@ -53,10 +53,10 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
             host.ShowMessage(InvalidPathMessage(path), kMessageOk, kProgramTitle);
             ++result.invalidPaths;
         } else {
-            const std::string current = RenameItem(path, ctx);
+            const ItemPaths item = RenameDroppedItem(path, ctx);
             ctx.EntryDone();
             if (!ctx.Stopped()) {
-                RenameTree(current, ctx);
+                RenameTree(item.existing, ctx, item.shown);
             }
         }
         host.SetProgress(static_cast<float>(static_cast<double>(i) / static_cast<double>(count) * 100.0));

@@ -28,12 +28,12 @@ FolderRenameResult SimulateRename(int dirfd, const std::string& oldName, const s
 
 }  // namespace
 
-std::string RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                        BatchContext& ctx, std::unordered_set<std::string>* dryRunNames) {
+EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
+                       BatchContext& ctx, std::unordered_set<std::string>* dryRunNames) {
     if (!IsValidUtf8(name)) {
         ctx.skipped.Add(JoinPath(folderPath, name),
                         "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
-        return name;
+        return {name, name};
     }
     const std::string newName = ConvertName(name);
     const FolderRenameResult result = ctx.dryRun ? SimulateRename(dirfd, name, newName, dryRunNames)
@@ -59,7 +59,7 @@ std::string RenameEntry(int dirfd, const std::string& folderPath, const std::str
             ctx.skipped.Add(JoinPath(folderPath, name), StrandedReason(result.currentName));
             break;
     }
-    return result.currentName;
+    return {ctx.dryRun ? name : result.currentName, result.currentName};
 }
 
 }  // namespace versalo

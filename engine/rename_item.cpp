@@ -14,7 +14,7 @@
 
 namespace versalo {
 
-std::string RenameItem(const std::string& path, BatchContext& ctx) {
+ItemPaths RenameDroppedItem(const std::string& path, BatchContext& ctx) {
     // Trailing slashes are dropped from what is returned too: "link/" would make the walk follow
     // a dropped link, which must only be renamed.
     std::string result = path;
@@ -23,24 +23,29 @@ std::string RenameItem(const std::string& path, BatchContext& ctx) {
     }
     const SplitPath split = SplitLastComponent(result);
     if (split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
-        return result;  // the root, or a folder named by "." or "..": only its contents change
+        return {result, result};  // the root, or a folder named by "." or "..": only its contents change
     }
     const int dirfd = OpenPath(split.parent, O_PATH | O_DIRECTORY);
     if (dirfd < 0) {
         ctx.skipped.Add(result, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
-        return result;
+        return {result, result};
     }
+    ItemPaths paths{result, result};
     struct stat item {};
     if (::fstatat(dirfd, split.leaf.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
         ctx.skipped.Add(result, ErrorText(errno));
     } else {
-        const std::string name = RenameEntry(dirfd, split.parent, split.leaf, RenameDirect == 0, ctx);
-        if (name != split.leaf) {
-            result.replace(result.size() - split.leaf.size(), split.leaf.size(), name);
-        }
+        const EntryNames names = RenameEntry(dirfd, split.parent, split.leaf, RenameDirect == 0, ctx);
+        const std::size_t leafStart = result.size() - split.leaf.size();
+        paths.existing.replace(leafStart, split.leaf.size(), names.existing);
+        paths.shown.replace(leafStart, split.leaf.size(), names.shown);
     }
     ::close(dirfd);
-    return result;
+    return paths;
+}
+
+std::string RenameItem(const std::string& path, BatchContext& ctx) {
+    return RenameDroppedItem(path, ctx).existing;
 }
 
 }  // namespace versalo

@@ -13,4 +13,11 @@ namespace versalo {
 // file system that respects case the old spelling no longer reaches a renamed item.
 std::string RenameItem(const std::string& path, BatchContext& ctx);
 
+// The same, also telling the path to show for the item: in a dry run the path it would have.
+struct ItemPaths {
+    std::string existing;
+    std::string shown;
+};
+ItemPaths RenameDroppedItem(const std::string& path, BatchContext& ctx);
+
 }  // namespace versalo

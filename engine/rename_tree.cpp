@@ -58,13 +58,13 @@ bool IsFolder(int dirfd, const std::string& name, unsigned char type) {
 
 struct Frame {
     int fd;
-    std::size_t pathLength;            // this folder's path is path.substr(0, pathLength)
-    std::vector<std::string> pending;  // subfolders still to walk, taken from the back
+    std::size_t pathLength;           // this folder's shown path is path.substr(0, pathLength)
+    std::vector<EntryNames> pending;  // subfolders still to walk, taken from the back
 };
 
-// Lists one folder and renames its entries; returns the subfolders under their current names.
-std::vector<std::string> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx) {
-    std::vector<std::string> subfolders;
+// Lists one folder and renames its entries; returns its subfolders.
+std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx) {
+    std::vector<EntryNames> subfolders;
     std::vector<ListedEntry> entries;
     int error = 0;
     if (!ReadListing(dirfd, entries, error)) {
@@ -81,10 +81,10 @@ std::vector<std::string> RenameListing(int dirfd, const std::string& folderPath,
         if (ctx.Stopped()) {
             return {};
         }
-        const std::string current =
+        EntryNames current =
             RenameEntry(dirfd, folderPath, entry.name, /*twoMove=*/false, ctx, ctx.dryRun ? &names : nullptr);
-        if (IsFolder(dirfd, current, entry.type)) {
-            subfolders.push_back(current);
+        if (IsFolder(dirfd, current.existing, entry.type)) {
+            subfolders.push_back(std::move(current));
         }
         ctx.EntryDone();
     }
@@ -112,11 +112,12 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
             stack.pop_back();
             continue;
         }
-        const std::string name = std::move(top.pending.back());
+        const EntryNames names = std::move(top.pending.back());
         top.pending.pop_back();
         path.resize(top.pathLength);
-        const std::string childPath = JoinPath(path, name);
-        const int child = ::openat(top.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const std::string childPath = JoinPath(path, names.shown);
+        const int child =
+            ::openat(top.fd, names.existing.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child < 0) {
             ctx.skipped.Add(childPath, "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
             continue;
@@ -126,13 +127,13 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     }
 }
 
-void RenameTree(const std::string& folder, BatchContext& ctx) {
+void RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath) {
     // O_NOFOLLOW: a dropped link to a folder is renamed, never walked.
     const int fd = OpenPath(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
     if (fd < 0) {
         return;
     }
-    RenameTreeAt(fd, folder, ctx);
+    RenameTreeAt(fd, shownPath.empty() ? folder : shownPath, ctx);
 }
 
 }  // namespace versalo

@@ -15,9 +15,11 @@ namespace versalo {
 // Entries are reached relative to open folders, so trees deeper than the path-length limit work.
 // Pending window events are processed once per folder read; the walk stops when the host says
 // the user quit. A folder path that is not a folder (or a link to one) is left alone.
-void RenameTree(const std::string& folder, BatchContext& ctx);
+// shownPath, when given, is the folder's path in messages (a dry run shows the names entries
+// would have).
+void RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath = {});
 
-// The same for a folder that is already open; takes ownership of dirfd.
+// The same for a folder that is already open; takes ownership of dirfd. folderPath is for messages.
 void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx);
 
 }  // namespace versalo

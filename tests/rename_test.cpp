@@ -271,13 +271,16 @@ TEST_F(RenameTest, DryRunChangesNothingButTellsWhatWouldHappen) {
     tree.File("Sub/readme", "4");
     const auto before = tree.Snapshot();
     ctx.dryRun = true;
-    const std::string result = RenameItem(tree.Path("Sub"), ctx);
-    EXPECT_EQ(result, tree.Path("sub"));
-    RenameTree(tree.Path("Sub"), ctx);
+    const ItemPaths item = RenameDroppedItem(tree.Path("Sub"), ctx);
+    EXPECT_EQ(item.existing, tree.Path("Sub"));
+    EXPECT_EQ(item.shown, tree.Path("sub"));
+    RenameTree(item.existing, ctx, item.shown);
     EXPECT_EQ(tree.Snapshot(), before);
     // Sub -> sub and one of Foo/FOO -> foo; the other and README would collide.
-    EXPECT_EQ(recorder.steps.size(), 2U);
+    ASSERT_EQ(recorder.steps.size(), 2U);
+    EXPECT_EQ(recorder.steps[1].folder, tree.Path("sub"));
     EXPECT_EQ(ctx.skipped.Count(), 2U);
+    EXPECT_EQ(SkippedPaths()[0].rfind(tree.Path("sub/"), 0), 0U);
 }
 
 TEST_F(RenameTest, RootAndDotPathsAreNotRenamedThemselves) {

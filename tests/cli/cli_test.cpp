@@ -255,7 +255,7 @@ TEST(CliListing, DryRunReportsTheCollisionsTheRealRunWouldMeet) {
 // names they still have: today it looks for them under their new names, finds nothing, and
 // reports them as folders that cannot be opened (or, for a given folder, silently lists none of
 // its contents).
-TEST(CliListing, DISABLED_DryRunListsWhatTheRealRunDoes) {
+TEST(CliListing, DryRunListsWhatTheRealRunDoes) {
     TempTree tree;
     tree.File("Box/FILE.TXT");
     tree.File("Box/Sub/DEEP/Q.Z");
