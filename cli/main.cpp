@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 #include "cli/terminal_host.h"
 #include "engine/drop_batch.h"
 #include "engine/engine_state.h"
+#include "engine/error_text.h"
+#include "engine/journal.h"
+#include "engine/undo.h"
 
 namespace {
 
@@ -45,18 +49,53 @@ int Run(const versalo::cli::Options& options) {
     cli::TerminalHost host(stderr, showProgress, /*listAllSkipped=*/options.verbose);
     cli::RenameListing renameListing(stdout);
     cli::RenameFanOut listeners;
-    if (listing) {
-        listeners.Add(&renameListing);
-    }
 
     BatchOptions batchOptions;
     batchOptions.dryRun = options.dryRun;
+
+    // The journal is opened before the first rename: a run whose renames could not be taken
+    // back must not start at all.
+    std::unique_ptr<JournalWriter> journal;
+    if (!options.journal.empty() && !options.dryRun) {
+        journal = std::make_unique<JournalWriter>(options.journal);
+        if (!journal->Ok()) {
+            host.Note("versalo-cli: das Journal '" + options.journal +
+                      "' kann nicht geschrieben werden: " + ErrorText(journal->Error()));
+            return kExitIncomplete;
+        }
+        listeners.Add(journal.get());
+        host.StopWhen([&journal] { return !journal->Ok(); });
+    }
+    // After the journal: the listing may block on a slow reader, and a run killed while it waits
+    // must already have the rename in its journal.
+    if (listing) {
+        listeners.Add(&renameListing);
+    }
     batchOptions.listener = listeners.Empty() ? nullptr : &listeners;
+
+    std::vector<RenameStep> undoSteps;
+    if (!options.undo.empty()) {
+        std::string error;
+        std::string warning;
+        if (!ReadJournal(options.undo, undoSteps, error, warning)) {
+            host.Note("versalo-cli: " + error);
+            return kExitIncomplete;
+        }
+        if (!warning.empty()) {
+            host.Note("versalo-cli: " + warning);
+        }
+    }
 
     cli::InstallInterruptHandlers();
     BatchResult result;
     if (!cli::Interrupted()) {
-        result = ProcessDrop(DropData{true, options.paths}, host, batchOptions);
+        result = options.undo.empty() ? ProcessDrop(DropData{true, options.paths}, host, batchOptions)
+                                      : UndoRenames(undoSteps, host, batchOptions);
+    }
+    if (journal && !journal->Ok()) {
+        host.Note("versalo-cli: das Journal '" + options.journal +
+                  "' konnte nicht weitergeschrieben werden: " + ErrorText(journal->Error()) +
+                  "; der Lauf wurde angehalten, die letzte Umbenennung fehlt im Journal.");
     }
     const bool listingWritten = renameListing.Flush();
     host.ClearProgress();

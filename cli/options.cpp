@@ -49,13 +49,25 @@ constexpr LongOption kLongOptions[] = {
     {"dry-run", 'n'}, {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'},
 };
 
+// Long options that take a file name, and where it goes.
+struct FileOption {
+    const char* name;
+    std::string Options::*target;
+};
+
+constexpr FileOption kFileOptions[] = {
+    {"journal", &Options::journal},
+    {"undo", &Options::undo},
+};
+
 }  // namespace
 
 ParseResult ParseArguments(const std::vector<std::string>& arguments) {
     ParseResult result;
     Options& options = result.options;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             options.paths.push_back(argument);
             continue;
@@ -68,6 +80,26 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
             const std::string name = argument.substr(2);
             const std::size_t equals = name.find('=');
             const std::string bare = name.substr(0, equals);
+            const FileOption* fileOption = nullptr;
+            for (const FileOption& option : kFileOptions) {
+                if (bare == option.name) {
+                    fileOption = &option;
+                }
+            }
+            if (fileOption != nullptr) {
+                std::string file;
+                if (equals != std::string::npos) {
+                    file = name.substr(equals + 1);
+                } else if (index + 1 < arguments.size()) {
+                    file = arguments[++index];
+                }
+                if (file.empty()) {
+                    result.error = "die Option '--" + bare + "' verlangt eine DATEI";
+                    return result;
+                }
+                options.*(fileOption->target) = file;
+                continue;
+            }
             bool known = false;
             for (const LongOption& option : kLongOptions) {
                 if (bare == option.name) {
@@ -92,7 +124,14 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
             }
         }
     }
-    if (!options.help && !options.version && options.paths.empty()) {
+    if (options.help || options.version) {
+        return result;
+    }
+    if (!options.undo.empty()) {
+        if (!options.paths.empty()) {
+            result.error = "mit '--undo' werden keine PFADE angegeben";
+        }
+    } else if (options.paths.empty()) {
         result.error = "kein PFAD angegeben";
     }
     return result;
@@ -100,6 +139,7 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
 
 std::string HelpText() {
     return "Aufruf: versalo-cli [OPTION]... PFAD...\n"
+           "  oder: versalo-cli [-n] [-v] --undo DATEI\n"
            "Ändert die Groß- und Kleinschreibung der Namen von Dateien und Ordnern.\n"
            "\n"
            "Jeder PFAD wird in der angegebenen Reihenfolge umbenannt; ist er ein Ordner, wird\n"
@@ -118,6 +158,11 @@ std::string HelpText() {
            "  -n, --dry-run    nichts ändern, nur jede Umbenennung zeigen, die gemacht würde\n"
            "  -v, --verbose    jede gemachte Umbenennung zeigen ('alt' -> 'neu') und am Ende\n"
            "                   alle übersprungenen Einträge aufführen\n"
+           "      --journal DATEI  jede gemachte Umbenennung sofort an DATEI anhängen, damit\n"
+           "                   sie sich mit --undo zurücknehmen lässt\n"
+           "      --undo DATEI  die Umbenennungen aus dem Journal DATEI zurücknehmen, die\n"
+           "                   jüngste zuerst; was sich nicht zurücknehmen lässt (Eintrag\n"
+           "                   fort, alter Name inzwischen vergeben), wird aufgeführt\n"
            "  -h, --help       diese Hilfe zeigen und beenden\n"
            "  -V, --version    die Versionsnummer zeigen und beenden\n"
            "  --               alles Weitere sind Pfade, auch wenn es mit '-' beginnt\n"
@@ -131,7 +176,8 @@ std::string HelpText() {
            "Rückgabewert:\n"
            "  0  jeder Eintrag hat seinen neuen Namen oder hatte ihn schon\n"
            "  1  mindestens ein Eintrag wurde übersprungen, oder der Lauf wurde abgebrochen\n"
-           "  2  falscher Aufruf (unbekannte Option, kein PFAD)\n";
+           "  2  falscher Aufruf (unbekannte Option, kein PFAD)\n"
+           "Für --undo gilt dasselbe; ein Journal, das sich nicht lesen lässt, ergibt 1.\n";
 }
 
 std::string VersionLine() {

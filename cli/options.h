@@ -15,6 +15,8 @@ struct Options {
     bool verbose = false;
     bool help = false;
     bool version = false;
+    std::string journal;  // --journal FILE: write each rename made to FILE
+    std::string undo;     // --undo FILE: take back the renames of a journal instead
     std::vector<std::string> paths;
 };
 
@@ -27,7 +29,8 @@ struct ParseResult {
 
 // Reads the arguments after the program name. Options and paths may be mixed; "--" ends the
 // options, and a lone "-" is a path. Short options may be bundled ("-nv"). Of several case
-// options the last one counts, as with most tools.
+// options the last one counts, as with most tools. --journal and --undo take a FILE, as the next
+// argument or after "=".
 ParseResult ParseArguments(const std::vector<std::string>& arguments);
 
 // The German help text for --help.

@@ -46,7 +46,7 @@ void TerminalHost::ShowSkipped(const SkipReport& report) {
 }
 
 bool TerminalHost::QuitRequested() {
-    return Interrupted();
+    return Interrupted() || (m_stopWhen && m_stopWhen());
 }
 
 void TerminalHost::EntryDone(std::size_t entriesSoFar) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "engine/batch_host.h"
@@ -32,6 +33,8 @@ public:
     void Note(const std::string& text);
     // Removes the progress line, so that the terminal is left clean.
     void ClearProgress();
+    // A further reason to stop the run after the current entry, besides Ctrl+C.
+    void StopWhen(std::function<bool()> condition) { m_stopWhen = std::move(condition); }
 
 private:
     void DrawProgress();
@@ -43,6 +46,7 @@ private:
     float m_percent = 0.0F;
     std::size_t m_entries = 0;
     std::chrono::steady_clock::time_point m_lastDrawn;
+    std::function<bool()> m_stopWhen;
 };
 
 }  // namespace versalo::cli
