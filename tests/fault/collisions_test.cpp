@@ -157,6 +157,36 @@ TEST_P(Collision, ManyPairsInOneFolderAllReported) {
     EXPECT_EQ(NamesIn(scratch.Path("many")).size(), 150U);
 }
 
+TEST_P(Collision, DryRunChangesNothingAndReportsTheSame) {
+    scratch.File("Dry/README");
+    scratch.File("Dry/readme");
+    scratch.File("Dry/Foo");
+    scratch.File("Dry/FOO");
+    scratch.File("Dry/Sub/STRASSE");
+    scratch.File("Dry/Sub/straße");
+    const Manifest before = TakeManifest(scratch.Root());
+    // The real run first, for comparison; then the same tree again, dry.
+    const RunResult run = Run("-u", kCaseUpper, {"Dry"});
+    RemoveTree(scratch.Path("DRY"));
+    scratch.File("Dry/README");
+    scratch.File("Dry/readme");
+    scratch.File("Dry/Foo");
+    scratch.File("Dry/FOO");
+    scratch.File("Dry/Sub/STRASSE");
+    scratch.File("Dry/Sub/straße");
+    std::vector<std::string> args{"-u", "-n"};
+    if (GetParam()) {
+        args.push_back("-t");
+    }
+    args.push_back(scratch.Path("Dry"));
+    const RunResult dry = RunCli(args);
+    EXPECT_EQ(dry.exitCode, 1);
+    EXPECT_EQ(TakeManifest(scratch.Root()), before);
+    // The same entries are reported as in the real run: readme, Foo and straße keep their names.
+    EXPECT_EQ(CountOf(dry.err, "' ist bereits vergeben"), 3U) << dry.err;
+    EXPECT_EQ(CountOf(run.err, "' ist bereits vergeben"), 3U) << run.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, Collision, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& param) {
                              return param.param ? "TwoMoves" : "Direct";

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,35 @@ TEST_P(Exfat, CaseOnlyRenamesSucceedInPlace) {
     EXPECT_EQ(NamesIn(dir), (Names{"ALONE.DOC", "DROPPED FOLDER", "MIXED.CASE", "README.TXT", "SUB FOLDER"}));
     EXPECT_EQ(NamesIn(dir + "/SUB FOLDER/DEEPER"), Names{"\xC3\x9C"
                                                          "BER.TXT"});
+}
+
+TEST_P(Exfat, RealCollisionOnACaseInsensitiveFileSystem) {
+    // exFAT folds case with its own table, which leaves ß alone: straße and STRASSE are two
+    // different entries there. Upper case of straße finds the other one; both must stay.
+    Scratch work;
+    ExfatMount exfat(work.Root());
+    if (!exfat.Ok()) {
+        GTEST_SKIP() << "no exFAT file system here: " << exfat.Reason();
+    }
+    const std::string dir = exfat.Dir();
+    for (const char* file : {"/straße", "/STRASSE", "/Other"}) {
+        const int fd = ::open((dir + file).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << file << ": " << std::strerror(errno);
+        ASSERT_EQ(::write(fd, file, std::strlen(file)), static_cast<ssize_t>(std::strlen(file)));
+        ::close(fd);
+    }
+    std::vector<std::string> args{"-u"};
+    if (GetParam()) {
+        args.push_back("-t");
+    }
+    args.push_back(dir + "/straße");
+    args.push_back(dir + "/.");
+    const Manifest before = TakeManifest(dir);
+    const RunResult run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 1);
+    ExpectSafe(before, TakeManifest(dir), RuleFor(kCaseUpper));
+    EXPECT_EQ(NamesIn(dir), (Names{"OTHER", "STRASSE", "straße"}));
+    EXPECT_EQ(CountOf(run.err, "der neue Name 'STRASSE' ist bereits vergeben"), 2U) << run.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, Exfat, ::testing::Values(false, true),
