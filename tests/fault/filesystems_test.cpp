@@ -118,6 +118,20 @@ INSTANTIATE_TEST_SUITE_P(Methods, Exfat, ::testing::Values(false, true),
                              return param.param ? "TwoMoves" : "Direct";
                          });
 
+// Why the unprivileged user cannot reach path (a folder above it closed to others), or "".
+std::string Unreachable(const std::string& path) {
+    for (std::string folder = path; folder.size() > 1; folder = folder.substr(0, folder.rfind('/'))) {
+        struct stat status {};
+        if (::stat(folder.c_str(), &status) != 0 || (status.st_mode & S_IXOTH) == 0) {
+            return folder + " is closed to other users; set TMPDIR to a folder they can reach";
+        }
+        if (folder.rfind('/') == 0) {
+            break;
+        }
+    }
+    return {};
+}
+
 // Gives a folder to the unprivileged user.
 void GiveAway(const std::string& path) {
     ASSERT_EQ(::chown(path.c_str(), kUnprivilegedId, kUnprivilegedId), 0) << path;
@@ -128,6 +142,9 @@ TEST(Permissions, UnprivilegedUserOnFoldersItMayNotChange) {
         GTEST_SKIP() << "switching to an unprivileged user needs root; the tests run as uid " << ::geteuid();
     }
     Scratch scratch;
+    if (const std::string reason = Unreachable(scratch.Root()); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
     scratch.File("TREE/OPEN/FILE.TXT");
     scratch.File("TREE/ROOTFILE.TXT");
     scratch.File("TREE/LOCKED/INNER.TXT");
@@ -172,6 +189,9 @@ TEST(Permissions, UnprivilegedTwoMovesInAFolderItMayNotWrite) {
     }
     // The temporary name cannot even be created: the item keeps its name, nothing is left over.
     Scratch scratch;
+    if (const std::string reason = Unreachable(scratch.Root()); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
     scratch.File("LOCKED/ITEM.TXT");
     scratch.File("LOCKED/FOLDER/INNER.TXT");
     const Manifest before = TakeManifest(scratch.Root());
