@@ -2,12 +2,15 @@
 // a file manager onto the drop zone renaming real files, and closing with and without a batch.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -604,6 +607,97 @@ TEST_F(CloseDuringBatchTest, YesSavesThePositionAndEndsWithoutAFurtherRename) {
     EXPECT_FALSE(m_form->isVisible());
     EXPECT_EQ(Stored("_Top"), QStringLiteral("450"));
     EXPECT_EQ(Stored("_Left"), QStringLiteral("675"));
+}
+
+// --- Undo of the last drop ------------------------------------------------------------------
+
+class UndoMenuTest : public MainFormTest {
+protected:
+    // Opens the drop zone's context menu as a right click does; returns the menu shown.
+    QMenu* OpenContextMenu() {
+        QWidget* zone = m_form->DropTarget();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, zone->rect().center(),
+                                zone->mapToGlobal(zone->rect().center()));
+        QCoreApplication::sendEvent(zone, &event);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    }
+};
+
+TEST_F(UndoMenuTest, TheMenuOffersUndoOnlyAfterADropThatRenamedSomething) {
+    TempTree tree;
+    tree.File("Fotos/McDonald.TXT", "a");
+    tree.File("Fotos/Ürlaub/ÄRGER.Doc", "b");
+    tree.File("schon klein.txt", "c");
+    const auto before = tree.Snapshot();
+    MainForm& form = Start();
+
+    QMenu* menu = OpenContextMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().at(0), form.UndoAction());
+    EXPECT_FALSE(form.UndoAction()->isEnabled());
+    menu->close();
+
+    // A drop that changes nothing leaves nothing to take back.
+    std::unique_ptr<QMimeData> unchanged(FileList({tree.Path("schon klein.txt")}));
+    ASSERT_TRUE(DropOnZone(*unchanged));
+    ProcessPending();
+    EXPECT_FALSE(form.UndoAction()->isEnabled());
+
+    std::unique_ptr<QMimeData> mime(FileList({tree.Path("Fotos")}));
+    ASSERT_TRUE(DropOnZone(*mime));
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(0) == "fotos"; }));
+    ASSERT_TRUE(ProcessUntil([&] { return form.UndoAction()->isEnabled(); }));
+    EXPECT_EQ(form.UndoAction()->text(), QStringLiteral("Letzte Umbenennung rückgängig machen (4 Namen)"));
+
+    menu = OpenContextMenu();
+    ASSERT_NE(menu, nullptr);
+    menu->actions().at(0)->trigger();
+    menu->close();
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot() == before; }));
+    ASSERT_TRUE(ProcessUntil([&] { return BatchRunning == 0 && form.isEnabled(); }));
+    // An undo cannot itself be undone.
+    EXPECT_FALSE(form.UndoAction()->isEnabled());
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_TRUE(test::TemporaryNamesBelow(tree.Root()).empty());
+}
+
+TEST_F(UndoMenuTest, UndoSkipsWhatChangedSinceAndShowsTheSummary) {
+    TempTree tree;
+    tree.File("Eins.TXT", "1");
+    tree.File("Zwei.TXT", "2");
+    MainForm& form = Start();
+    std::unique_ptr<QMimeData> mime(FileList({tree.Path("Eins.TXT"), tree.Path("Zwei.TXT")}));
+    ASSERT_TRUE(DropOnZone(*mime));
+    ASSERT_TRUE(ProcessUntil([&] { return form.UndoAction()->isEnabled(); }));
+    EXPECT_EQ(form.UndoAction()->text(), QStringLiteral("Letzte Umbenennung rückgängig machen (2 Namen)"));
+    tree.File("Zwei.TXT", "neu");  // the old name is taken meanwhile
+
+    const BatchResult result = form.RunUndo();
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.skipped.Count(), 1U);
+    EXPECT_EQ(tree.Snapshot(), (std::map<std::string, std::string>{
+                                   {"Eins.TXT", "1"}, {"Zwei.TXT", "neu"}, {"zwei.txt", "2"}}));
+    ASSERT_EQ(m_messages.size(), 1U);
+    EXPECT_TRUE(m_messages[0].prompt.contains(QStringLiteral("inzwischen vergeben")));
+    EXPECT_FALSE(form.UndoAction()->isEnabled());
+}
+
+TEST_F(UndoMenuTest, ANewDropReplacesWhatCanBeTakenBack) {
+    TempTree tree;
+    tree.File("Erste.TXT", "1");
+    tree.File("Zweite.TXT", "2");
+    MainForm& form = Start();
+    std::unique_ptr<QMimeData> first(FileList({tree.Path("Erste.TXT")}));
+    ASSERT_TRUE(DropOnZone(*first));
+    ASSERT_TRUE(ProcessUntil([&] { return form.UndoAction()->isEnabled(); }));
+    std::unique_ptr<QMimeData> second(FileList({tree.Path("Zweite.TXT")}));
+    ASSERT_TRUE(DropOnZone(*second));
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Names().back() == "zweite.txt"; }));
+    ProcessPending();
+    EXPECT_EQ(form.UndoAction()->text(), QStringLiteral("Letzte Umbenennung rückgängig machen (1 Name)"));
+    form.RunUndo();
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Zweite.TXT", "erste.txt"}));
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 #include "ui/main_window/main_form.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "collection/qt/shell_open.h"
 #include "collection/qt/window_placement.h"
@@ -160,6 +164,15 @@ void MainForm::CreateControls() {
     PlaceControl(m_dropZone, kImage1);
     m_dropZone->SetDropHandler([this](const DropData& drop) { RunDrop(drop); });
 
+    // Right click (or the menu key) on the drop zone offers to take the last drop back. The
+    // action runs after the menu has closed, like a drop runs after its event.
+    m_undoAction = new QAction(this);
+    connect(m_undoAction, &QAction::triggered, this,
+            [this] { QTimer::singleShot(0, this, [this] { RunUndo(); }); });
+    m_dropZone->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_dropZone, &QWidget::customContextMenuRequested, this, &MainForm::ShowUndoMenu);
+    UpdateUndoAction();
+
     m_btn.at(0) = new QPushButton(QString::fromUtf8(kBtnCaptions.at(0)), this);
     for (std::size_t slot = 0; slot < m_btn.size(); ++slot) {
         QPushButton* button = m_btn.at(slot);
@@ -236,7 +249,56 @@ void MainForm::OnBtnClick(int index) {
 }
 
 BatchResult MainForm::RunDrop(const DropData& drop) {
-    return ProcessDrop(drop, *this);
+    UndoRecord record;
+    BatchOptions options;
+    options.listener = &record;
+    BatchResult result = ProcessDrop(drop, *this, options);
+    if (result.started) {
+        m_lastDrop = std::move(record);  // a new batch replaces what the last one did
+        UpdateUndoAction();
+    }
+    return result;
+}
+
+BatchResult MainForm::RunUndo() {
+    if (m_lastDrop.Empty() || BatchRunning != 0) {
+        return {};
+    }
+    const UndoRecord record = std::move(m_lastDrop);
+    m_lastDrop.Clear();
+    UpdateUndoAction();
+    return UndoRenames(record.Steps(), *this);
+}
+
+void MainForm::UpdateUndoAction() {
+    const std::size_t count = m_lastDrop.Count();
+    QString text = QStringLiteral("Letzte Umbenennung rückgängig machen");
+    if (count > 0) {
+        text += count == 1 ? QStringLiteral(" (1 Name)") : QStringLiteral(" (%1 Namen)").arg(count);
+    }
+    m_undoAction->setText(text);
+    m_undoAction->setEnabled(count > 0);
+}
+
+void MainForm::ShowUndoMenu(const QPoint& dropZonePosition) {
+    if (BatchRunning != 0) {
+        return;
+    }
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(m_undoAction);
+    menu->popup(m_dropZone->mapToGlobal(dropZonePosition));
+}
+
+void MainForm::contextMenuEvent(QContextMenuEvent* event) {
+    // The menu key reaches the control that has the focus and, unhandled, the window: the drop
+    // zone takes no focus, so its menu is offered from here, at its middle.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        ShowUndoMenu(m_dropZone->rect().center());
+        event->accept();
+        return;
+    }
+    QWidget::contextMenuEvent(event);
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

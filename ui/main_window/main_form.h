@@ -8,8 +8,10 @@
 
 #include "engine/batch_host.h"
 #include "engine/drop_batch.h"
+#include "engine/undo.h"
 #include "ui/main_window/message_box.h"
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QCloseEvent;
@@ -43,7 +45,16 @@ public:
     void SetEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
 
     // The batch for a drop; the drop zone calls it right after its drop event has returned.
+    // What it renames is kept, so that it can be taken back.
     BatchResult RunDrop(const DropData& drop);
+
+    // Takes back the renames of the last drop, newest first, like a batch. Afterwards there is
+    // nothing left to take back: an undo cannot itself be undone.
+    BatchResult RunUndo();
+
+    // The drop zone's context-menu entry that runs RunUndo; enabled only while the last drop
+    // renamed something, and telling how many names.
+    QAction* UndoAction() const { return m_undoAction; }
 
     DropZone* DropTarget() const { return m_dropZone; }
 
@@ -59,6 +70,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void CreateControls();
@@ -68,6 +80,8 @@ private:
     void OnMethodeClick();
     void OnTopMostClick();
     void OnBtnClick(int index);
+    void UpdateUndoAction();
+    void ShowUndoMenu(const QPoint& dropZonePosition);
 
     QCheckBox* m_chkMethode = nullptr;
     QProgressBar* m_pbar = nullptr;
@@ -77,6 +91,9 @@ private:
     std::array<QPushButton*, 3> m_btn{};
     QGroupBox* m_dropFrame = nullptr;
     DropZone* m_dropZone = nullptr;
+    QAction* m_undoAction = nullptr;
+    // The renames of the last drop; lives only as long as the program runs.
+    UndoRecord m_lastDrop;
 
     MessageBoxFunction m_messageBox;
     std::function<void()> m_endProgram;
