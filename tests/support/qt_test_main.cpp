@@ -1,4 +1,4 @@
-// The entry point of the window-side tests: widgets need a QApplication for the whole run.
+// The entry point of the window-side tests: widgets need one QApplication for the whole run.
 #include <gtest/gtest.h>
 
 #include <QApplication>
