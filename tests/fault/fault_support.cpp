@@ -109,7 +109,9 @@ struct Hasher {
     }
 };
 
-std::string Digest(int dirfd, const std::string& name) {
+// Kept out of line, like LinkTarget: WalkManifest recurses once per level of trees hundreds of
+// levels deep, and an optimising build would otherwise fold these buffers into every level's frame.
+[[gnu::noinline]] std::string Digest(int dirfd, const std::string& name) {
     const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return "unreadable";
@@ -149,6 +151,12 @@ std::vector<std::string> ListNames(int dirfd) {
     return names;
 }
 
+[[gnu::noinline]] std::string LinkTarget(int dirfd, const std::string& name) {
+    char target[4096];
+    const ssize_t length = ::readlinkat(dirfd, name.c_str(), target, sizeof target);
+    return std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
 void WalkManifest(int dirfd, const std::string& prefix, Manifest& out) {
     for (const std::string& name : ListNames(dirfd)) {
         const std::string relative = prefix.empty() ? name : prefix + "/" + name;
@@ -157,9 +165,7 @@ void WalkManifest(int dirfd, const std::string& prefix, Manifest& out) {
             continue;
         }
         if (S_ISLNK(status.st_mode)) {
-            char target[4096];
-            const ssize_t length = ::readlinkat(dirfd, name.c_str(), target, sizeof target);
-            out[relative] = {'l', std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0)};
+            out[relative] = {'l', LinkTarget(dirfd, name)};
         } else if (S_ISDIR(status.st_mode)) {
             out[relative] = {'d', ""};
             const int child = ::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

@@ -29,6 +29,13 @@ void MakeParents(const std::string& path) {
     }
 }
 
+// Out of line: Walk recurses once per level, and the buffer must not sit in every level's frame.
+[[gnu::noinline]] std::string LinkTarget(const std::string& path) {
+    char target[4096];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    return std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
 void Walk(const std::string& root, const std::string& relative, std::map<std::string, std::string>& out) {
     const std::string path = relative.empty() ? root : root + "/" + relative;
     DIR* dir = ::opendir(path.c_str());
@@ -51,9 +58,7 @@ void Walk(const std::string& root, const std::string& relative, std::map<std::st
             continue;
         }
         if (S_ISLNK(status.st_mode)) {
-            char target[4096];
-            const ssize_t length = ::readlink(full.c_str(), target, sizeof target);
-            out[rel] = "-> " + std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
+            out[rel] = "-> " + LinkTarget(full);
         } else if (S_ISDIR(status.st_mode)) {
             out[rel] = "<dir>";
             Walk(root, rel, out);
