@@ -12,12 +12,15 @@ bool ApplyShort(char letter, Options& options) {
     switch (letter) {
         case 'u':
             options.caseType = kCaseUpper;
+            options.caseGiven = true;
             return true;
         case 'l':
             options.caseType = kCaseLower;
+            options.caseGiven = true;
             return true;
         case 'c':
             options.caseType = kCaseInitialCapital;
+            options.caseGiven = true;
             return true;
         case 't':
             options.twoMove = true;
@@ -90,7 +93,8 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
                 std::string file;
                 if (equals != std::string::npos) {
                     file = name.substr(equals + 1);
-                } else if (index + 1 < arguments.size()) {
+                } else if (index + 1 < arguments.size() && !arguments[index + 1].starts_with('-')) {
+                    // A forgotten file name must not swallow the next option ("--journal -n").
                     file = arguments[++index];
                 }
                 if (file.empty()) {
@@ -130,6 +134,9 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
     if (!options.undo.empty()) {
         if (!options.paths.empty()) {
             result.error = "mit '--undo' werden keine PFADE angegeben";
+        } else if (options.caseGiven || options.twoMove) {
+            // An undo gives back the old names; a case rule or method would be silently ignored.
+            result.error = "mit '--undo' gelten nur die Optionen -n und -v";
         }
     } else if (options.paths.empty()) {
         result.error = "kein PFAD angegeben";
@@ -143,9 +150,10 @@ std::string HelpText() {
            "Ändert die Groß- und Kleinschreibung der Namen von Dateien und Ordnern.\n"
            "\n"
            "Jeder PFAD wird in der angegebenen Reihenfolge umbenannt; ist er ein Ordner, wird\n"
-           "danach alles darin umbenannt, in jeder Tiefe. Namen, die mit einem Punkt beginnen,\n"
-           "bleiben, wie sie sind, und ein solcher Ordner wird nicht betreten. Symbolische\n"
-           "Verknüpfungen werden selbst umbenannt, aber nie verfolgt.\n"
+           "danach alles darin umbenannt, in jeder Tiefe. Namen darin, die mit einem Punkt\n"
+           "beginnen, bleiben, wie sie sind, und ein solcher Ordner wird nicht betreten; ein\n"
+           "PFAD selbst wird aber immer umbenannt. Symbolische Verknüpfungen werden selbst\n"
+           "umbenannt, aber nie verfolgt.\n"
            "\n"
            "Schreibweise:\n"
            "  -l, --lower      alles klein (Vorgabe)\n"

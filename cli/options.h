@@ -10,6 +10,7 @@ namespace versalo::cli {
 // lower case, renamed directly.
 struct Options {
     std::int16_t caseType = 1;  // 0 upper, 1 lower, 2 first letter capital
+    bool caseGiven = false;     // a case option was given (an undo takes none)
     bool twoMove = false;
     bool dryRun = false;
     bool verbose = false;

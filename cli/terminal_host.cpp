@@ -35,7 +35,7 @@ void TerminalHost::ShowMessage(const std::string& prompt, int /*code*/, const st
             c = '\n';
         }
     }
-    Note(text);
+    Note("versalo-cli: " + text);
 }
 
 void TerminalHost::ShowSkipped(const SkipReport& report) {

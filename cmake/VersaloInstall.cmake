@@ -61,6 +61,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${VERSALO_WEB_HOST}/")
 # dpkg-shlibdeps works out the libraries the two programs need (Qt, ICU, the C++ runtime).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The help page and the info dialog's links open with the desktop's standard opener.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # Qt loads its platform plugin and the JPEG reader for the info picture at run time, so
 # dpkg-shlibdeps cannot see them.
 if(TARGET versalo)

@@ -110,8 +110,11 @@ SplitPath SplitLastComponent(std::string_view path) {
 }
 
 std::string JoinPath(std::string_view parent, std::string_view name) {
+    if (parent.empty()) {
+        return std::string(name);
+    }
     std::string result(parent);
-    if (result.empty() || result.back() != '/') {
+    if (result.back() != '/') {
         result += '/';
     }
     result += name;

@@ -39,7 +39,8 @@ struct SplitPath {
 };
 SplitPath SplitLastComponent(std::string_view path);
 
-// parent + "/" + name, without doubling a slash that parent already ends with.
+// parent + "/" + name, without doubling a slash that parent already ends with. An empty parent
+// stands for the working folder: the result is name alone.
 std::string JoinPath(std::string_view parent, std::string_view name);
 
 }  // namespace versalo

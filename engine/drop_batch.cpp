@@ -55,7 +55,7 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
         } else {
             const ItemPaths item = RenameDroppedItem(path, ctx);
             ctx.EntryDone();
-            if (!ctx.Stopped()) {
+            if (!item.missing && !ctx.Stopped()) {
                 RenameTree(item.existing, ctx, item.shown);
             }
         }

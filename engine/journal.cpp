@@ -5,10 +5,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+#include "collection/paths.h"
 #include "collection/version.h"
 #include "engine/error_text.h"
 
@@ -34,6 +36,13 @@ std::string JournalString(const std::string& bytes) {
 }
 
 JournalWriter::JournalWriter(const std::string& path) {
+    char* workingFolder = ::getcwd(nullptr, 0);
+    if (workingFolder == nullptr) {
+        m_error = errno;
+        return;
+    }
+    m_workingFolder = workingFolder;
+    std::free(workingFolder);
     m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (m_fd < 0) {
         m_error = errno;
@@ -51,8 +60,22 @@ JournalWriter::~JournalWriter() {
 }
 
 void JournalWriter::Renamed(const RenameStep& step) {
-    WriteLine("{\"folder\":" + JournalString(step.folder) + ",\"old\":" + JournalString(step.oldName) +
-              ",\"new\":" + JournalString(step.newName) + "}");
+    WriteLine("{\"folder\":" + JournalString(Absolute(step.folder)) +
+              ",\"old\":" + JournalString(step.oldName) + ",\"new\":" + JournalString(step.newName) + "}");
+}
+
+std::string JournalWriter::Absolute(const std::string& folder) const {
+    if (folder.starts_with('/')) {
+        return folder;
+    }
+    std::string_view relative = folder;
+    while (relative.starts_with("./")) {
+        relative.remove_prefix(2);
+    }
+    if (relative.empty() || relative == ".") {
+        return m_workingFolder;
+    }
+    return JoinPath(m_workingFolder, relative);
 }
 
 void JournalWriter::WriteLine(const std::string& line) {
@@ -194,7 +217,7 @@ bool ReadJournal(const std::string& path, std::vector<RenameStep>& steps, std::s
                  std::string& warning) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = "Das Journal '" + path + "' kann nicht gelesen werden: " + ErrorText(errno);
+        error = "das Journal '" + path + "' kann nicht gelesen werden: " + ErrorText(errno);
         return false;
     }
     std::stringstream buffer;

@@ -10,7 +10,8 @@ namespace versalo {
 // The undo journal of the command line: one JSON object per line. The first line of each run
 // names the program version:
 //   {"journal":"versalo","version":"2.6.5"}
-// then one line per rename, in the order made:
+// then one line per rename, in the order made, its folder always as an absolute path (an undo
+// may run from another working folder):
 //   {"folder":"/home/anna/Fotos","old":"IMG_01.JPG","new":"img_01.jpg"}
 // Names are bytes, not necessarily UTF-8. So that any byte survives, every string holds one
 // character per byte: printable ASCII stands for itself, every other byte is written \u00XX.
@@ -32,6 +33,8 @@ public:
 
 private:
     void WriteLine(const std::string& line);
+    std::string Absolute(const std::string& folder) const;
+    std::string m_workingFolder;  // relative folders are written as seen from here
     int m_fd = -1;
     int m_error = 0;
 };

@@ -23,19 +23,29 @@ ItemPaths RenameDroppedItem(const std::string& path, BatchContext& ctx) {
     }
     const SplitPath split = SplitLastComponent(result);
     if (split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
-        return {result, result};  // the root, or a folder named by "." or "..": only its contents change
+        // The root, or a folder named by "." or "..": not renamed, only its contents change.
+        ItemPaths paths{result, result};
+        struct stat folder {};
+        if (::stat(result.c_str(), &folder) != 0) {
+            ctx.skipped.Add(result, ErrorText(errno));
+            paths.missing = true;
+        }
+        return paths;
     }
     const int dirfd = OpenPath(split.parent, O_PATH | O_DIRECTORY);
     if (dirfd < 0) {
         ctx.skipped.Add(result, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
-        return {result, result};
+        return {result, result, true};
     }
+    // A name given without a folder is shown as it was given, not as "./name".
+    const std::string shownParent = result.find('/') == std::string::npos ? std::string() : split.parent;
     ItemPaths paths{result, result};
     struct stat item {};
     if (::fstatat(dirfd, split.leaf.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
         ctx.skipped.Add(result, ErrorText(errno));
+        paths.missing = true;
     } else {
-        const EntryNames names = RenameEntry(dirfd, split.parent, split.leaf, RenameDirect == 0, ctx);
+        const EntryNames names = RenameEntry(dirfd, shownParent, split.leaf, RenameDirect == 0, ctx);
         const std::size_t leafStart = result.size() - split.leaf.size();
         paths.existing.replace(leafStart, split.leaf.size(), names.existing);
         paths.shown.replace(leafStart, split.leaf.size(), names.shown);

@@ -17,6 +17,7 @@ std::string RenameItem(const std::string& path, BatchContext& ctx);
 struct ItemPaths {
     std::string existing;
     std::string shown;
+    bool missing = false;  // the path leads nowhere; already reported
 };
 ItemPaths RenameDroppedItem(const std::string& path, BatchContext& ctx);
 

@@ -131,6 +131,11 @@ void RenameTree(const std::string& folder, BatchContext& ctx, const std::string&
     // O_NOFOLLOW: a dropped link to a folder is renamed, never walked.
     const int fd = OpenPath(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
     if (fd < 0) {
+        // ENOTDIR: a file; ELOOP: a link, which is renamed but never followed.
+        if (errno != ENOTDIR && errno != ELOOP) {
+            ctx.skipped.Add(shownPath.empty() ? folder : shownPath,
+                            "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
+        }
         return;
     }
     RenameTreeAt(fd, shownPath.empty() ? folder : shownPath, ctx);

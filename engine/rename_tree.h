@@ -14,7 +14,8 @@ namespace versalo {
 // the walk every entry is renamed directly (with the no-replace rules of RenameInFolder).
 // Entries are reached relative to open folders, so trees deeper than the path-length limit work.
 // Pending window events are processed once per folder read; the walk stops when the host says
-// the user quit. A folder path that is not a folder (or a link to one) is left alone.
+// the user quit. A path that is not a folder (a file, or a link) is left alone; a folder that
+// cannot be opened is reported.
 // shownPath, when given, is the folder's path in messages (a dry run shows the names entries
 // would have).
 void RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath = {});

@@ -30,7 +30,7 @@ public:
             return m_fd;
         }
         Close();
-        m_fd = OpenPath(folder, O_PATH | O_DIRECTORY);
+        m_fd = OpenPath(folder.empty() ? "." : folder, O_PATH | O_DIRECTORY);
         m_folder = folder;
         return m_fd;
     }
@@ -113,7 +113,15 @@ BatchResult UndoRenames(const std::vector<RenameStep>& steps, BatchHost& host, c
                 }
             }
         } else if (::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            result.skipped.Add(path, ErrorText(errno));
+            const int error = errno;
+            // Gone under its new name but there under its old one: taken back already (by an
+            // undo that was stopped half-way, say). Nothing to do, and nothing to complain of.
+            if (error == ENOENT &&
+                ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+                ++result.unchanged;
+            } else {
+                result.skipped.Add(path, ErrorText(error));
+            }
         } else {
             const FolderRenameResult renamed = RenameInFolder(dirfd, step.newName, step.oldName, false);
             switch (renamed.status) {

@@ -78,7 +78,7 @@ void CheckJoin(std::string_view parent, std::string_view name) {
     if (!joined.starts_with(parent) || !joined.ends_with(name)) {
         Fail("JoinPath lost a piece", std::string(parent) + "|" + std::string(name), joined);
     }
-    const bool slashNeeded = parent.empty() || parent.back() != '/';
+    const bool slashNeeded = !parent.empty() && parent.back() != '/';
     if (joined.size() != parent.size() + name.size() + (slashNeeded ? 1 : 0)) {
         Fail("JoinPath added more than one slash", std::string(parent) + "|" + std::string(name), joined);
     }

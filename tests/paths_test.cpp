@@ -43,6 +43,7 @@ TEST(PathsTest, SplitLastComponentIgnoresTrailingSlashes) {
     EXPECT_EQ(JoinPath("/", "x"), "/x");
     EXPECT_EQ(JoinPath("/a", "x"), "/a/x");
     EXPECT_EQ(JoinPath("/a/", "x"), "/a/x");
+    EXPECT_EQ(JoinPath("", "x"), "x");
 }
 
 TEST(PathsTest, TempDirectoryEndsWithASlash) {

@@ -133,12 +133,49 @@ TEST(CliJournal, AJournalOfAKilledRunStillUndoesIt) {
     EXPECT_TRUE(TemporaryNamesBelow(tree.Root()).empty());
 }
 
+TEST(CliJournal, AnUndoFromAnotherFolderFindsTheJournaledEntries) {
+    TempTree tree;
+    tree.File("hier/Fotos/BILD.JPG", "a");
+    tree.File("dort/Fotos/bild.jpg", "other");  // same relative names elsewhere: must stay alone
+    tree.File("dort/fotos/bild.jpg", "other too");
+    const auto before = tree.Snapshot();
+    const std::string journal = tree.Root() + ".journal";
+    ASSERT_EQ(RunCli({"--journal", journal, "Fotos"}, tree.Path("hier")).status, 0);
+    for (const std::string& line : Lines(journal)) {
+        EXPECT_EQ(line.find("\"folder\":\"."), std::string::npos) << line;
+    }
+    const CliRun undo = RunCli({"--undo", journal}, tree.Path("dort"));
+    ::unlink(journal.c_str());
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(tree.Snapshot(), before);
+}
+
+TEST(CliJournal, AnUndoStoppedHalfWayCanSimplyBeRunAgain) {
+    TempTree tree;
+    tree.File("Eins.TXT", "1");
+    tree.File("Zwei.TXT", "2");
+    const auto before = tree.Snapshot();
+    const std::string journal = tree.Root() + ".journal";
+    ASSERT_EQ(RunCli({"--journal", journal, tree.Path("Eins.TXT"), tree.Path("Zwei.TXT")}).status, 0);
+    // As if an undo had been stopped after its first step (the newest rename).
+    ASSERT_EQ(::rename(tree.Path("zwei.txt").c_str(), tree.Path("Zwei.TXT").c_str()), 0);
+    const CliRun undo = RunCli({"--undo", journal});
+    ::unlink(journal.c_str());
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.err, "");
+    EXPECT_EQ(tree.Snapshot(), before);
+}
+
 TEST(CliJournal, WrongUseIsRefused) {
     TempTree tree;
     tree.File("fremd.txt", "{\"folder\":\"/\",\"old\":\"a\",\"new\":\"b\"}\n");
     EXPECT_EQ(RunCli({"--undo", tree.Path("fremd.txt"), tree.Path("x")}).status, 2);
     EXPECT_EQ(RunCli({"--journal"}).status, 2);
     EXPECT_EQ(RunCli({"--undo="}).status, 2);
+    // A case rule or method means nothing to an undo; a forgotten file name is not an option.
+    EXPECT_EQ(RunCli({"-u", "--undo", tree.Path("fremd.txt")}).status, 2);
+    EXPECT_EQ(RunCli({"-t", "--undo", tree.Path("fremd.txt")}).status, 2);
+    EXPECT_EQ(RunCli({"--journal", "-n", tree.Path("fremd.txt")}).status, 2);
     const CliRun foreign = RunCli({"--undo", tree.Path("fremd.txt")});
     EXPECT_EQ(foreign.status, 1);
     EXPECT_NE(foreign.err.find("kein Journal"), std::string::npos) << foreign.err;

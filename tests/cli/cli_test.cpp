@@ -319,6 +319,25 @@ TEST(CliStatus, MissingPathFails) {
     EXPECT_NE(run.err.find("'" + missing + "'"), std::string::npos) << run.err;
 }
 
+TEST(CliStatus, PathsThatLeadNowhereAreReportedNotPassedOver) {
+    TempTree tree;
+    tree.File("datei.txt");
+    for (const std::string& path :
+         {tree.Path("FEHLT/."), tree.Path("FEHLT/.."), tree.Path("datei.txt/."), std::string()}) {
+        const CliRun run = RunCli({path});
+        EXPECT_EQ(run.status, 1) << "'" << path << "'";
+        EXPECT_NE(run.err.find("'" + path + "'"), std::string::npos) << run.err;
+    }
+}
+
+TEST(CliStatus, ARelativePathIsShownAsGiven) {
+    TempTree tree;
+    tree.File("XA");
+    const CliRun run = RunCli({"-v", "XA"}, tree.Root());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "'XA' -> 'xa'\n");
+}
+
 TEST(CliStatus, ListingIntoAClosedPipeIsAFailureButTheWorkIsDone) {
     // Enough lines that the listing fails in the middle of the run, not only at its end. Hard
     // links of one file are much quicker to make than as many files.
