@@ -121,6 +121,7 @@ int Run(const versalo::cli::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    versalo::RaiseOpenFileLimit();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const versalo::cli::ParseResult parsed = versalo::cli::ParseArguments(arguments);
     if (!parsed.Ok()) {

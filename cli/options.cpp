@@ -189,9 +189,7 @@ std::string HelpText() {
 }
 
 std::string VersionLine() {
-    const VersionNumbers version = ProgramVersion();
-    return "Versalo " + std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
-           std::to_string(version.revision);
+    return "Versalo " + VersionNumberText();
 }
 
 }  // namespace versalo::cli

@@ -30,28 +30,23 @@ std::string TempDirectory() {
     return "/tmp/";
 }
 
-namespace {
-
-// Eight characters from a set that every file system takes and that case mapping leaves alone
-// in every locale (digits only would do, but letters keep collisions rarer). Upper-case letters
-// are left out on purpose: the name must already be in every case rule's spelling.
-std::string RandomSuffix() {
+std::string TemporarySuffix() {
+    // Eight characters that every file system takes, then ".tmp". Lower case only, so that two
+    // suffixes never differ in case alone (which a file system that ignores case would mix up).
     static constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
     thread_local std::minstd_rand generator{std::random_device{}()};
     std::string suffix(8, '0');
     for (char& c : suffix) {
         c = kAlphabet[generator() % kAlphabet.size()];
     }
-    return suffix;
+    return suffix + ".tmp";
 }
-
-}  // namespace
 
 std::string TempFileNameAt(int dirfd, std::string_view prefix) {
     const std::string_view usedPrefix = prefix.empty() ? kTempPrefix : prefix;
     // O_EXCL makes the creation atomic: a name that exists already is never taken over.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = std::string(usedPrefix) + RandomSuffix() + ".tmp";
+        std::string name = std::string(usedPrefix) + TemporarySuffix();
         int fd = ::openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             ::close(fd);

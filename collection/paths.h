@@ -18,6 +18,9 @@ std::string WithTrailingSlash(std::string_view path);
 // The folder for temporary files ($TMPDIR, else /tmp), ending with "/".
 std::string TempDirectory();
 
+// A random ending for a temporary name, to follow the prefix: eight characters and ".tmp".
+std::string TemporarySuffix();
+
 // Creates a new, empty file in directory under a name that begins with prefix and that no entry
 // of the folder had before, and returns its full path. An empty directory means TempDirectory(),
 // an empty prefix means "ZX". Only unique number 0 is supported. On failure the result is empty

@@ -13,7 +13,10 @@ struct VersionNumbers {
 // The program's own version, as the build set it.
 VersionNumbers ProgramVersion();
 
-// " (V2.6.5)": a blank, then the version in plain decimal numbers in parentheses.
+// "2.6.5": the numbers in plain decimal, without fill characters.
+std::string VersionNumberText(const VersionNumbers& version = ProgramVersion());
+
+// " (V2.6.5)": a blank, then the version in parentheses.
 std::string VersionText(const VersionNumbers& version = ProgramVersion());
 
 }  // namespace versalo

@@ -4,14 +4,23 @@
 
 namespace versalo {
 
-void EnterBusyState(BatchHost& host) {
+bool EnterBusyState(BatchHost& host, BatchResult& result) {
+    if (BatchRunning != 0) {
+        return false;
+    }
+    result.started = true;
     BatchRunning = kTrue;
     host.SetMainWindowEnabled(kFalse);
     host.SetDropZoneBorder(1);
     host.SetProgress(0.0F);
+    return true;
 }
 
 void FinishBatch(BatchHost& host, BatchResult& result) {
+    if (host.QuitRequested()) {
+        BatchRunning = kFalse;
+        return;
+    }
     result.finished = true;
     host.Beep();
     BatchRunning = kFalse;

@@ -7,11 +7,14 @@ namespace versalo {
 
 // The busy cycle every batch (a drop, an undo) goes through in the window.
 
-// Sets BatchRunning, disables the window, draws the busy border, puts the progress at 0.
-void EnterBusyState(BatchHost& host);
+// Sets BatchRunning, disables the window, draws the busy border, puts the progress at 0, and
+// marks the result started. False, changing nothing, when a batch runs already: the window is
+// disabled then, and no second batch may start inside the first.
+bool EnterBusyState(BatchHost& host, BatchResult& result);
 
 // The normal end: beep, BatchRunning cleared, window enabled, border removed, progress back to 0,
-// then the summary of skipped entries, if any. Marks the result finished.
+// then the summary of skipped entries, if any; the result is marked finished. When the user chose
+// to quit, only BatchRunning is cleared: the program ends now, without the batch's normal end.
 void FinishBatch(BatchHost& host, BatchResult& result);
 
 }  // namespace versalo

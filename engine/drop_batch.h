@@ -37,6 +37,10 @@ struct BatchResult {
 // after each item, beep at the end, then the summary of entries that kept their names).
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options = {});
 
+// The walk keeps one folder open per level of depth: lets the program open as many as the system
+// allows it. Programs call this once at their start.
+void RaiseOpenFileLimit();
+
 // The message for a drop without a file list, and for a path with "?" in it.
 inline constexpr const char* kProgramTitle = "Versalo";
 inline constexpr const char* kNoFileListMessage =

@@ -1,65 +1,84 @@
 #include "engine/entry_rename.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "collection/paths.h"
 #include "collection/text_case.h"
 #include "engine/case_rules.h"
 #include "engine/error_text.h"
-#include "engine/folder_rename.h"
 
 namespace versalo {
 
 namespace {
 
-FolderRenameResult SimulateRename(int dirfd, const std::string& oldName, const std::string& newName,
-                                  std::unordered_set<std::string>* names) {
-    if (oldName == newName) {
-        return {RenameStatus::kUnchanged, 0, oldName};
-    }
-    const bool taken = names != nullptr ? names->contains(newName) : FolderHasExactName(dirfd, newName);
-    if (taken) {
-        return {RenameStatus::kCollision, 0, oldName};
-    }
-    if (names != nullptr) {
-        names->erase(oldName);
-        names->insert(newName);
-    }
-    return {RenameStatus::kRenamed, 0, newName};
+// The names were read a while ago; another program may have removed the entry since.
+bool StillThere(int dirfd, const std::string& name) {
+    struct stat status {};
+    return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace
 
-EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, std::unordered_set<std::string>* dryRunNames) {
-    if (!IsValidUtf8(name)) {
-        ctx.skipped.Add(JoinPath(folderPath, name),
-                        "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
-        return {name, name};
-    }
-    const std::string newName = ConvertName(name);
-    const FolderRenameResult result = ctx.dryRun ? SimulateRename(dirfd, name, newName, dryRunNames)
-                                                 : RenameInFolder(dirfd, name, newName, twoMove);
+void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::string& from,
+                   const std::string& to, const FolderRenameResult& result,
+                   const std::string& collisionReason) {
     switch (result.status) {
         case RenameStatus::kRenamed:
             ++ctx.renamed;
             if (ctx.listener != nullptr) {
-                ctx.listener->Renamed({folderPath, name, newName});
+                ctx.listener->Renamed({folderPath, from, to});
             }
             break;
         case RenameStatus::kUnchanged:
             ++ctx.unchanged;
             break;
         case RenameStatus::kCollision:
-            ctx.skipped.Add(JoinPath(folderPath, name),
-                            "der neue Name '" + PrintablePath(newName) + "' ist bereits vergeben");
+            ctx.skipped.Add(JoinPath(folderPath, from), collisionReason);
             break;
-        case RenameStatus::kFailed:
-            ctx.skipped.Add(JoinPath(folderPath, name), ErrorText(result.error));
+        case RenameStatus::kFailed: {
+            std::string reason = ErrorText(result.error);
+            if (!result.leftover.empty()) {
+                reason += "; die leere vorläufige Datei '" + PrintablePath(result.leftover) +
+                          "' ließ sich nicht wieder löschen";
+            }
+            ctx.skipped.Add(JoinPath(folderPath, from), reason);
             break;
+        }
         case RenameStatus::kStranded:
-            ctx.skipped.Add(JoinPath(folderPath, name), StrandedReason(result.currentName));
+            ctx.skipped.Add(JoinPath(folderPath, from), StrandedReason(result.currentName));
             break;
     }
-    return {ctx.dryRun ? name : result.currentName, result.currentName};
+}
+
+EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
+                       BatchContext& ctx, std::unordered_set<std::string>& names) {
+    if (!IsValidUtf8(name)) {
+        ctx.skipped.Add(JoinPath(folderPath, name),
+                        "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
+        return {name, name};
+    }
+    const std::string newName = ConvertName(name);
+    FolderRenameResult result;
+    if (newName == name) {
+        result = {RenameStatus::kUnchanged, 0, name, {}};
+    } else if (names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName))) {
+        result = {RenameStatus::kCollision, EEXIST, name, {}};
+    } else if (ctx.dryRun) {
+        result = {RenameStatus::kRenamed, 0, newName, {}};
+    } else {
+        result = RenameInFolder(dirfd, name, newName, twoMove);
+    }
+    if (result.status == RenameStatus::kRenamed) {
+        names.erase(name);
+        names.insert(newName);
+    }
+    RecordOutcome(ctx, folderPath, name, newName, result,
+                  "der neue Name '" + PrintablePath(newName) + "' ist bereits vergeben");
+    const bool vanished = result.status == RenameStatus::kFailed && result.error == ENOENT;
+    return {ctx.dryRun ? name : result.currentName, result.currentName, vanished};
 }
 
 }  // namespace versalo

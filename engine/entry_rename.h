@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "engine/batch_context.h"
+#include "engine/folder_rename.h"
 
 namespace versalo {
 
@@ -13,16 +14,24 @@ namespace versalo {
 struct EntryNames {
     std::string existing;
     std::string shown;
+    bool vanished = false;  // the entry was gone when its turn came
 };
 
 // Gives one entry of an open folder its new name under the case type in force and records the
-// outcome in the batch: counts, the listener, and the skip report with a German reason.
-// folderPath is only for messages.
+// outcome in the batch. folderPath is only for messages.
 //
-// In a dry run nothing is renamed: the outcome is worked out from the folder's names, which the
-// walk passes in (and which are updated as if the rename had been made); without them the folder
-// is read.
+// names holds the folder's names as they were read and is kept up to date. A new name that is in
+// it (and still there) belongs to another entry: that is a collision, told without touching
+// either entry. (A file
+// system that ignores case never lists both spellings, so there the rename is tried and the file
+// system decides.) In a dry run nothing is renamed: the outcome is worked out from names alone.
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, std::unordered_set<std::string>* dryRunNames = nullptr);
+                       BatchContext& ctx, std::unordered_set<std::string>& names);
+
+// Counts a rename's outcome and tells the listener, or puts the entry in the skip report with its
+// reason; collisionReason is the reason given when the target name was taken.
+void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::string& from,
+                   const std::string& to, const FolderRenameResult& result,
+                   const std::string& collisionReason);
 
 }  // namespace versalo

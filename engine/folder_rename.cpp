@@ -37,9 +37,9 @@ int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
 
 namespace {
 
-// A free temporary name in the folder: created (so that no other program takes it meanwhile)
-// and removed again at once, so that no temporary file is ever left behind.
-std::string FreeTemporaryName(int dirfd, int& error) {
+// A free temporary name in the folder, made as a temporary file is: created (so that no other
+// program takes it meanwhile) and removed again at once, so that no temporary file is left.
+std::string FreedTemporaryFile(int dirfd, int& error, std::string& leftover) {
     std::string name = TempFileNameAt(dirfd, kTempPrefix);
     if (name.empty()) {
         error = errno;
@@ -47,47 +47,58 @@ std::string FreeTemporaryName(int dirfd, int& error) {
     }
     if (::unlinkat(dirfd, name.c_str(), 0) != 0) {
         error = errno;
+        leftover = name;
         return {};
     }
     return name;
 }
 
-FolderRenameResult TwoMoves(int dirfd, const std::string& oldName, const std::string& newName) {
-    std::string temporary;
-    int error = 0;
-    // Another program could take the freed name before our move; then try another one.
+// Moves the entry to a temporary name beginning with "ZX"; returns that name, or an empty one
+// with error set. With makeFile the name is first taken as a file and freed; without it, a random
+// name is tried directly: the no-replace move itself makes sure that it was free.
+std::string MoveToTemporaryName(int dirfd, const std::string& oldName, bool makeFile, int& error,
+                                std::string& leftover) {
+    // Another program could take the name before our move; then try another one.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        temporary = FreeTemporaryName(dirfd, error);
+        std::string temporary = makeFile ? FreedTemporaryFile(dirfd, error, leftover)
+                                         : std::string(kTempPrefix) + TemporarySuffix();
         if (temporary.empty()) {
-            return {RenameStatus::kFailed, error, oldName};
+            return {};
         }
         error = NoReplaceRename(dirfd, oldName, temporary);
         if (error == 0) {
-            break;
+            return temporary;
         }
         if (error != EEXIST) {
-            return {RenameStatus::kFailed, error, oldName};
+            return {};
         }
     }
-    if (error != 0) {
-        return {RenameStatus::kFailed, error, oldName};
-    }
+    return {};
+}
 
+FolderRenameResult TwoMoves(int dirfd, const std::string& oldName, const std::string& newName,
+                            bool makeFile) {
+    int error = 0;
+    std::string leftover;
+    const std::string temporary = MoveToTemporaryName(dirfd, oldName, makeFile, error, leftover);
+    if (temporary.empty()) {
+        return {RenameStatus::kFailed, error, oldName, leftover};
+    }
     const int second = NoReplaceRename(dirfd, temporary, newName);
     if (second == 0) {
-        return {RenameStatus::kRenamed, 0, newName};
+        return {RenameStatus::kRenamed, 0, newName, {}};
     }
     // The new name is taken (or refused): back to the old name, never left under the temporary one.
     const int back = NoReplaceRename(dirfd, temporary, oldName);
     if (back == 0) {
         if (second == EEXIST) {
-            return {RenameStatus::kCollision, EEXIST, oldName};
+            return {RenameStatus::kCollision, EEXIST, oldName, {}};
         }
-        return {RenameStatus::kFailed, second, oldName};
+        return {RenameStatus::kFailed, second, oldName, {}};
     }
     // Both the new and the old name were taken by someone else between our moves. Overwriting
     // either would lose a file, so the entry stays where it is and the user is told its name.
-    return {RenameStatus::kStranded, back, temporary};
+    return {RenameStatus::kStranded, back, temporary, {}};
 }
 
 }  // namespace
@@ -95,19 +106,19 @@ FolderRenameResult TwoMoves(int dirfd, const std::string& oldName, const std::st
 FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const std::string& newName,
                                   bool twoMove) {
     if (oldName == newName) {
-        return {RenameStatus::kUnchanged, 0, oldName};
+        return {RenameStatus::kUnchanged, 0, oldName, {}};
     }
     if (twoMove) {
-        return TwoMoves(dirfd, oldName, newName);
+        return TwoMoves(dirfd, oldName, newName, /*makeFile=*/true);
     }
     const int error = NoReplaceRename(dirfd, oldName, newName);
     if (error == 0) {
-        return {RenameStatus::kRenamed, 0, newName};
+        return {RenameStatus::kRenamed, 0, newName, {}};
     }
     if (error == EEXIST) {
-        return TwoMoves(dirfd, oldName, newName);
+        return TwoMoves(dirfd, oldName, newName, /*makeFile=*/false);
     }
-    return {RenameStatus::kFailed, error, oldName};
+    return {RenameStatus::kFailed, error, oldName, {}};
 }
 
 int OpenPath(const std::string& path, int flags) {
@@ -154,25 +165,40 @@ int OpenPath(const std::string& path, int flags) {
     }
 }
 
-bool FolderHasExactName(int dirfd, const std::string& name) {
+bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error) {
     const int listing = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) {
+        error = errno;
         return false;
     }
-    DIR* dir = ::fdopendir(listing);
-    if (dir == nullptr) {
-        ::close(listing);
-        return false;
-    }
-    bool found = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (name == entry->d_name) {
-            found = true;
-            break;
+    alignas(dirent64) char buffer[64 * 1024];
+    while (true) {
+        const ssize_t got = ::getdents64(listing, buffer, sizeof buffer);
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            ::close(listing);
+            return got == 0;
+        }
+        for (ssize_t offset = 0; offset < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            if (entry->d_name[0] != '.') {
+                entries.push_back({entry->d_name, entry->d_type});
+            }
         }
     }
-    ::closedir(dir);
-    return found;
+}
+
+std::unordered_set<std::string> FolderNames(int dirfd) {
+    std::vector<ListedEntry> entries;
+    int error = 0;
+    ReadFolder(dirfd, entries, error);
+    std::unordered_set<std::string> names;
+    names.reserve(entries.size());
+    for (ListedEntry& entry : entries) {
+        names.insert(std::move(entry.name));
+    }
+    return names;
 }
 
 }  // namespace versalo

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace versalo {
 
@@ -19,12 +21,13 @@ struct FolderRenameResult {
     RenameStatus status = RenameStatus::kFailed;
     int error = 0;            // errno of the failing step, for kFailed and kStranded
     std::string currentName;  // the name the entry has afterwards
+    std::string leftover;     // an empty temporary file that could not be removed again, if any
 };
 
 // Renames oldName to newName inside the open folder dirfd.
 //
 // Direct (twoMove false): one no-replace rename. When the file system reports that the target
-// exists, the change is made in two moves through a fresh temporary name in the same folder. On
+// exists, the change is made in two moves through a free temporary name in the same folder. On
 // a file system that ignores case the "existing" target is the entry itself, and the two moves
 // perform the case change; on one that respects case the second move finds the other entry, and
 // the entry is moved back to its old name and reported as a collision.
@@ -44,8 +47,19 @@ int NoReplaceRename(int dirfd, const std::string& from, const std::string& to);
 // going through it one folder at a time. Returns the descriptor, or -1 with errno set.
 int OpenPath(const std::string& path, int flags);
 
-// True when the folder dirfd has an entry called exactly name (byte for byte, whatever the file
-// system's idea of case). Reads the whole listing; for dry runs only.
-bool FolderHasExactName(int dirfd, const std::string& name);
+// One entry of a folder's listing, with the type the listing gives (DT_DIR, DT_LNK, ...,
+// DT_UNKNOWN where the file system does not tell).
+struct ListedEntry {
+    std::string name;
+    unsigned char type;
+};
+
+// Reads a folder's whole listing, leaving out "." and ".." and every other name that begins with
+// a dot: the program neither renames nor enters those. Returns false with errno in error.
+bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error);
+
+// The names of a folder's listing (those ReadFolder gives), byte for byte as the folder spells
+// them; empty when the folder cannot be read.
+std::unordered_set<std::string> FolderNames(int dirfd);
 
 }  // namespace versalo

@@ -48,9 +48,7 @@ JournalWriter::JournalWriter(const std::string& path) {
         m_error = errno;
         return;
     }
-    const VersionNumbers version = ProgramVersion();
-    WriteLine("{\"journal\":\"versalo\",\"version\":\"" + std::to_string(version.major) + "." +
-              std::to_string(version.minor) + "." + std::to_string(version.revision) + "\"}");
+    WriteLine("{\"journal\":\"versalo\",\"version\":\"" + VersionNumberText() + "\"}");
 }
 
 JournalWriter::~JournalWriter() {
@@ -60,8 +58,12 @@ JournalWriter::~JournalWriter() {
 }
 
 void JournalWriter::Renamed(const RenameStep& step) {
-    WriteLine("{\"folder\":" + JournalString(Absolute(step.folder)) +
-              ",\"old\":" + JournalString(step.oldName) + ",\"new\":" + JournalString(step.newName) + "}");
+    if (step.folder != m_lastFolder || m_lastFolderText.empty()) {
+        m_lastFolder = step.folder;
+        m_lastFolderText = JournalString(Absolute(step.folder));
+    }
+    WriteLine("{\"folder\":" + m_lastFolderText + ",\"old\":" + JournalString(step.oldName) +
+              ",\"new\":" + JournalString(step.newName) + "}");
 }
 
 std::string JournalWriter::Absolute(const std::string& folder) const {

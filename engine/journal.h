@@ -35,6 +35,9 @@ private:
     void WriteLine(const std::string& line);
     std::string Absolute(const std::string& folder) const;
     std::string m_workingFolder;  // relative folders are written as seen from here
+    // Renames come folder by folder: the last folder's escaped text is kept for the next line.
+    std::string m_lastFolder;
+    std::string m_lastFolderText;
     int m_fd = -1;
     int m_error = 0;
 };

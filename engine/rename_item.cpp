@@ -14,7 +14,7 @@
 
 namespace versalo {
 
-ItemPaths RenameDroppedItem(const std::string& path, BatchContext& ctx) {
+ItemPaths RenameItem(const std::string& path, BatchContext& ctx) {
     // Trailing slashes are dropped from what is returned too: "link/" would make the walk follow
     // a dropped link, which must only be renamed.
     std::string result = path;
@@ -45,17 +45,14 @@ ItemPaths RenameDroppedItem(const std::string& path, BatchContext& ctx) {
         ctx.skipped.Add(result, ErrorText(errno));
         paths.missing = true;
     } else {
-        const EntryNames names = RenameEntry(dirfd, shownParent, split.leaf, RenameDirect == 0, ctx);
+        const EntryNames names = RenameEntry(dirfd, shownParent, split.leaf, RenameDirect == 0, ctx,
+                                             ctx.NamesOf(dirfd, split.parent));
         const std::size_t leafStart = result.size() - split.leaf.size();
         paths.existing.replace(leafStart, split.leaf.size(), names.existing);
         paths.shown.replace(leafStart, split.leaf.size(), names.shown);
     }
     ::close(dirfd);
     return paths;
-}
-
-std::string RenameItem(const std::string& path, BatchContext& ctx) {
-    return RenameDroppedItem(path, ctx).existing;
 }
 
 }  // namespace versalo

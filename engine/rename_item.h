@@ -6,19 +6,19 @@
 
 namespace versalo {
 
-// Gives one dropped file, folder or link its new name: the last component of path is passed
-// through ConvertName and the item is renamed in its own folder, directly or in two moves as
-// RenameDirect says. The file-system root and paths ending in "." or ".." are not renamed;
-// trailing slashes are ignored. Returns the path under which the item exists afterwards: on a
-// file system that respects case the old spelling no longer reaches a renamed item.
-std::string RenameItem(const std::string& path, BatchContext& ctx);
-
-// The same, also telling the path to show for the item: in a dry run the path it would have.
+// Where a dropped item is after RenameItem: the path it can be reached by, the path to show (in a
+// dry run the one it would have), and whether the path led nowhere (then it has been reported).
 struct ItemPaths {
     std::string existing;
     std::string shown;
-    bool missing = false;  // the path leads nowhere; already reported
+    bool missing = false;
 };
-ItemPaths RenameDroppedItem(const std::string& path, BatchContext& ctx);
+
+// Gives one dropped file, folder or link its new name: the last component of path is passed
+// through ConvertName and the item is renamed in its own folder, directly or in two moves as
+// RenameDirect says. The file-system root and paths ending in "." or ".." are not renamed;
+// trailing slashes are ignored. On a file system that respects case the old spelling no longer
+// reaches a renamed item, so the caller goes on with the path returned.
+ItemPaths RenameItem(const std::string& path, BatchContext& ctx);
 
 }  // namespace versalo

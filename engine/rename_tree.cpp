@@ -19,35 +19,6 @@ namespace versalo {
 
 namespace {
 
-struct ListedEntry {
-    std::string name;
-    unsigned char type;
-};
-
-// Reads the whole listing first: renaming entries while the folder is still being read could
-// make the listing return a renamed entry a second time.
-bool ReadListing(int dirfd, std::vector<ListedEntry>& entries, int& error) {
-    alignas(dirent64) char buffer[64 * 1024];
-    while (true) {
-        const ssize_t got = ::getdents64(dirfd, buffer, sizeof buffer);
-        if (got < 0) {
-            error = errno;
-            return false;
-        }
-        if (got == 0) {
-            return true;
-        }
-        for (ssize_t offset = 0; offset < got;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
-            offset += entry->d_reclen;
-            if (entry->d_name[0] == '.') {
-                continue;  // ".", "..", and every dot-name: neither renamed nor entered
-            }
-            entries.push_back({entry->d_name, entry->d_type});
-        }
-    }
-}
-
 bool IsFolder(int dirfd, const std::string& name, unsigned char type) {
     if (type != DT_UNKNOWN) {
         return type == DT_DIR;
@@ -65,25 +36,25 @@ struct Frame {
 // Lists one folder and renames its entries; returns its subfolders.
 std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     std::vector<EntryNames> subfolders;
+    // The whole listing is read first: renaming entries while the folder is still being read
+    // could make the listing return a renamed entry a second time.
     std::vector<ListedEntry> entries;
     int error = 0;
-    if (!ReadListing(dirfd, entries, error)) {
+    if (!ReadFolder(dirfd, entries, error)) {
         ctx.skipped.Add(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
         return subfolders;
     }
     std::unordered_set<std::string> names;
-    if (ctx.dryRun) {
-        for (const ListedEntry& entry : entries) {
-            names.insert(entry.name);
-        }
+    names.reserve(entries.size());
+    for (const ListedEntry& entry : entries) {
+        names.insert(entry.name);
     }
     for (const ListedEntry& entry : entries) {
         if (ctx.Stopped()) {
             return {};
         }
-        EntryNames current =
-            RenameEntry(dirfd, folderPath, entry.name, /*twoMove=*/false, ctx, ctx.dryRun ? &names : nullptr);
-        if (IsFolder(dirfd, current.existing, entry.type)) {
+        EntryNames current = RenameEntry(dirfd, folderPath, entry.name, /*twoMove=*/false, ctx, names);
+        if (!current.vanished && IsFolder(dirfd, current.existing, entry.type)) {
             subfolders.push_back(std::move(current));
         }
         ctx.EntryDone();
@@ -127,7 +98,7 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     }
 }
 
-void RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath) {
+bool RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath) {
     // O_NOFOLLOW: a dropped link to a folder is renamed, never walked.
     const int fd = OpenPath(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
     if (fd < 0) {
@@ -136,9 +107,10 @@ void RenameTree(const std::string& folder, BatchContext& ctx, const std::string&
             ctx.skipped.Add(shownPath.empty() ? folder : shownPath,
                             "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
         }
-        return;
+        return false;
     }
     RenameTreeAt(fd, shownPath.empty() ? folder : shownPath, ctx);
+    return true;
 }
 
 }  // namespace versalo

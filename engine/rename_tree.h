@@ -18,7 +18,8 @@ namespace versalo {
 // cannot be opened is reported.
 // shownPath, when given, is the folder's path in messages (a dry run shows the names entries
 // would have).
-void RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath = {});
+// Returns false when folder was no folder (or could not be opened) and nothing was walked.
+bool RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath = {});
 
 // The same for a folder that is already open; takes ownership of dirfd. folderPath is for messages.
 void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx);

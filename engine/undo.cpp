@@ -1,18 +1,16 @@
 #include "engine/undo.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "collection/paths.h"
+#include "engine/batch_context.h"
 #include "engine/batch_cycle.h"
 #include "engine/engine_state.h"
+#include "engine/entry_rename.h"
 #include "engine/error_text.h"
 #include "engine/folder_rename.h"
 #include "engine/skip_report.h"
@@ -21,7 +19,10 @@ namespace versalo {
 
 namespace {
 
-// One folder kept open while consecutive steps stay in it: a batch's steps come folder by folder.
+// Keeps one folder open while consecutive steps stay in it. A batch's steps come folder by
+// folder, and taken back newest first they mostly climb from a folder to its parent: that one is
+// reached from the open folder by "..", so that even trees deeper than the path-length limit are
+// not looked up from the root again and again.
 class FolderCache {
 public:
     ~FolderCache() { Close(); }
@@ -29,13 +30,30 @@ public:
         if (m_fd >= 0 && folder == m_folder) {
             return m_fd;
         }
+        int fd = -1;
+        if (m_fd >= 0 && IsParentOf(folder, m_folder)) {
+            fd = ::openat(m_fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        } else if (m_fd >= 0 && IsParentOf(m_folder, folder)) {
+            fd = ::openat(m_fd, folder.c_str() + m_folder.size() + 1,
+                          O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        if (fd < 0) {
+            fd = OpenPath(folder.empty() ? "." : folder, O_PATH | O_DIRECTORY);
+        }
+        const int error = errno;
         Close();
-        m_fd = OpenPath(folder.empty() ? "." : folder, O_PATH | O_DIRECTORY);
+        m_fd = fd;
         m_folder = folder;
+        errno = error;
         return m_fd;
     }
 
 private:
+    // True when child is parent + "/" + one more name.
+    static bool IsParentOf(const std::string& parent, const std::string& child) {
+        return child.size() > parent.size() + 1 && child.starts_with(parent) && child[parent.size()] == '/' &&
+               child.find('/', parent.size() + 1) == std::string::npos;
+    }
     void Close() {
         if (m_fd >= 0) {
             ::close(m_fd);
@@ -46,125 +64,86 @@ private:
     std::string m_folder;
 };
 
-// A dry run works on the folders' names as read once, updated as if each undo had been made.
-class DryRunNames {
-public:
-    std::unordered_set<std::string>& Of(int dirfd, const std::string& folder) {
-        auto found = m_names.find(folder);
-        if (found != m_names.end()) {
-            return found->second;
-        }
-        std::unordered_set<std::string>& names = m_names[folder];
-        const int listing = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (listing >= 0) {
-            alignas(dirent64) char buffer[32 * 1024];
-            ssize_t got = 0;
-            while ((got = ::getdents64(listing, buffer, sizeof buffer)) > 0) {
-                for (ssize_t offset = 0; offset < got;) {
-                    const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
-                    offset += entry->d_reclen;
-                    names.insert(entry->d_name);
-                }
+// Takes back one step; the outcome goes into ctx.
+void UndoStep(const RenameStep& step, int dirfd, BatchContext& ctx) {
+    const std::string path = JoinPath(step.folder, step.newName);
+    const std::string taken = "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben";
+    if (ctx.dryRun) {
+        auto& names = ctx.NamesOf(dirfd, step.folder);
+        if (!names.contains(step.newName)) {
+            if (!names.contains(step.oldName)) {
+                ctx.skipped.Add(path, ErrorText(ENOENT));
+            } else {
+                ++ctx.unchanged;
             }
-            ::close(listing);
+            return;
         }
-        return names;
+        FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
+        if (names.contains(step.oldName)) {
+            result = {RenameStatus::kCollision, EEXIST, step.newName, {}};
+        } else {
+            names.erase(step.newName);
+            names.insert(step.oldName);
+        }
+        RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
+        return;
     }
-
-private:
-    std::unordered_map<std::string, std::unordered_set<std::string>> m_names;
-};
+    struct stat status {};
+    if (::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int error = errno;
+        // Gone under its new name but there under its old one: taken back already (by an undo
+        // that was stopped half-way, say). Nothing to do, and nothing to complain of.
+        if (error == ENOENT && ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            ++ctx.unchanged;
+        } else {
+            ctx.skipped.Add(path, ErrorText(error));
+        }
+        return;
+    }
+    RecordOutcome(ctx, step.folder, step.newName, step.oldName,
+                  RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false), taken);
+}
 
 }  // namespace
 
 BatchResult UndoRenames(const std::vector<RenameStep>& steps, BatchHost& host, const BatchOptions& options) {
     BatchResult result;
-    if (BatchRunning != 0) {
+    if (!EnterBusyState(host, result)) {
         return result;
     }
-    result.started = true;
-    EnterBusyState(host);
 
+    BatchContext ctx;
+    ctx.host = &host;
+    ctx.listener = options.listener;
+    ctx.dryRun = options.dryRun;
     FolderCache folders;
-    DryRunNames dryRunNames;
     const std::size_t count = steps.size();
     int shownPercent = 0;
-    bool quit = false;
-    for (std::size_t done = 1; done <= count && !quit; ++done) {
+    for (std::size_t done = 1; done <= count && !ctx.Stopped(); ++done) {
         const RenameStep& step = steps[count - done];
-        const std::string path = JoinPath(step.folder, step.newName);
         const int dirfd = folders.Open(step.folder);
-        struct stat status {};
         if (dirfd < 0) {
-            result.skipped.Add(path, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
-        } else if (options.dryRun) {
-            auto& names = dryRunNames.Of(dirfd, step.folder);
-            if (!names.contains(step.newName)) {
-                result.skipped.Add(path, "nicht mehr vorhanden");
-            } else if (names.contains(step.oldName)) {
-                result.skipped.Add(
-                    path, "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben");
-            } else {
-                names.erase(step.newName);
-                names.insert(step.oldName);
-                ++result.renamed;
-                if (options.listener != nullptr) {
-                    options.listener->Renamed({step.folder, step.newName, step.oldName});
-                }
-            }
-        } else if (::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            const int error = errno;
-            // Gone under its new name but there under its old one: taken back already (by an
-            // undo that was stopped half-way, say). Nothing to do, and nothing to complain of.
-            if (error == ENOENT &&
-                ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-                ++result.unchanged;
-            } else {
-                result.skipped.Add(path, ErrorText(error));
-            }
+            ctx.skipped.Add(JoinPath(step.folder, step.newName),
+                            "der Ordner ist nicht erreichbar: " + ErrorText(errno));
         } else {
-            const FolderRenameResult renamed = RenameInFolder(dirfd, step.newName, step.oldName, false);
-            switch (renamed.status) {
-                case RenameStatus::kRenamed:
-                    ++result.renamed;
-                    if (options.listener != nullptr) {
-                        options.listener->Renamed({step.folder, step.newName, step.oldName});
-                    }
-                    break;
-                case RenameStatus::kUnchanged:
-                    ++result.unchanged;
-                    break;
-                case RenameStatus::kCollision:
-                    result.skipped.Add(
-                        path, "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben");
-                    break;
-                case RenameStatus::kFailed:
-                    result.skipped.Add(path, ErrorText(renamed.error));
-                    break;
-                case RenameStatus::kStranded:
-                    result.skipped.Add(path, StrandedReason(renamed.currentName));
-                    break;
-            }
+            UndoStep(step, dirfd, ctx);
         }
-        host.EntryDone(done);
+        ctx.EntryDone();
         // Undo goes entry by entry, not item by item: show each whole percent and let the window
         // breathe every few dozen entries, so that a large undo stays fast and can be stopped.
-        const int percent = static_cast<int>(static_cast<double>(done) / static_cast<double>(count) * 100.0);
-        if (percent != shownPercent || done == count) {
-            shownPercent = percent;
-            host.SetProgress(
-                static_cast<float>(static_cast<double>(done) / static_cast<double>(count) * 100.0));
+        const double share = static_cast<double>(done) / static_cast<double>(count) * 100.0;
+        if (static_cast<int>(share) != shownPercent || done == count) {
+            shownPercent = static_cast<int>(share);
+            host.SetProgress(static_cast<float>(share));
         }
         if (done % 64 == 0 || done == count) {
             host.ProcessEvents();
         }
-        quit = host.QuitRequested();
     }
 
-    if (quit || host.QuitRequested()) {
-        BatchRunning = kFalse;
-        return result;
-    }
+    result.renamed = ctx.renamed;
+    result.unchanged = ctx.unchanged;
+    result.skipped = std::move(ctx.skipped);
     FinishBatch(host, result);
     return result;
 }

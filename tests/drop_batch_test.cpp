@@ -118,6 +118,30 @@ TEST_F(DropBatchTest, FailuresAreCollectedAndShownOnceAtTheEnd) {
     EXPECT_NE(summary.find(tree.Path("README")), std::string::npos);
 }
 
+TEST_F(DropBatchTest, APathInsideAFolderDroppedBeforeIsFoundUnderItsNewName) {
+    tree.File("Ordner/Unter/DATEI.TXT", "x");
+    tree.File("Ordner/.Versteckt", "y");
+    // As "versalo-cli **/*" hands them over: a folder, then what is inside it.
+    const BatchResult result =
+        ProcessDrop(Drop({"Ordner", "Ordner/Unter", "Ordner/Unter/DATEI.TXT", "Ordner/.Versteckt"}), host);
+    EXPECT_TRUE(result.AllDone()) << result.skipped.Summary();
+    EXPECT_EQ(tree.Snapshot(), (std::map<std::string, std::string>{{"ordner", "<dir>"},
+                                                                   {"ordner/.versteckt", "y"},
+                                                                   {"ordner/unter", "<dir>"},
+                                                                   {"ordner/unter/datei.txt", "x"}}));
+}
+
+TEST_F(DropBatchTest, ADryRunOfSeveralItemsSeesTheCollisionsAmongThem) {
+    tree.File("Foo", "1");
+    tree.File("FOO", "2");
+    BatchOptions dryRun;
+    dryRun.dryRun = true;
+    const BatchResult result = ProcessDrop(Drop({"Foo", "FOO"}), host, dryRun);
+    EXPECT_EQ(result.renamed, 1U);
+    EXPECT_EQ(result.skipped.Count(), 1U);
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"FOO", "Foo"}));
+}
+
 TEST_F(DropBatchTest, QuittingAtAnEventPointStopsWithoutAnotherRename) {
     tree.File("ERSTE.TXT");
     tree.File("ZWEITE.TXT");

@@ -2,6 +2,7 @@
 // temporary name may stay behind, and the walk's order and limits hold.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,7 +59,7 @@ TEST_F(RenameTest, RenameItemChangesOnlyTheLeafAndReturnsTheNewPath) {
         RenameDirect = direct;
         tree.File("Daten/mein BRIEF.TXT", "brief");
         CurrentCaseType = kCaseInitialCapital;
-        const std::string result = RenameItem(tree.Path("Daten/mein BRIEF.TXT"), ctx);
+        const std::string result = RenameItem(tree.Path("Daten/mein BRIEF.TXT"), ctx).existing;
         EXPECT_EQ(result, tree.Path("Daten/Mein brief.txt"));
         EXPECT_EQ(tree.Snapshot(), (std::map<std::string, std::string>{{"Daten", "<dir>"},
                                                                        {"Daten/Mein brief.txt", "brief"}}));
@@ -70,7 +71,7 @@ TEST_F(RenameTest, RenameItemChangesOnlyTheLeafAndReturnsTheNewPath) {
 
 TEST_F(RenameTest, ANameThatIsAlreadyRightIsCountedAsUnchanged) {
     tree.File("schon klein.txt");
-    EXPECT_EQ(RenameItem(tree.Path("schon klein.txt"), ctx), tree.Path("schon klein.txt"));
+    EXPECT_EQ(RenameItem(tree.Path("schon klein.txt"), ctx).existing, tree.Path("schon klein.txt"));
     EXPECT_EQ(ctx.unchanged, 1U);
     EXPECT_EQ(ctx.renamed, 0U);
     EXPECT_TRUE(recorder.steps.empty());
@@ -81,7 +82,7 @@ TEST_F(RenameTest, CaseTwinsAreNeverOverwrittenUnderEitherMethod) {
         RenameDirect = direct;
         tree.File("README", "upper");
         tree.File("readme", "lower");
-        const std::string result = RenameItem(tree.Path("README"), ctx);
+        const std::string result = RenameItem(tree.Path("README"), ctx).existing;
         EXPECT_EQ(result, tree.Path("README"));
         EXPECT_EQ(tree.Snapshot(),
                   (std::map<std::string, std::string>{{"README", "upper"}, {"readme", "lower"}}));
@@ -92,6 +93,22 @@ TEST_F(RenameTest, CaseTwinsAreNeverOverwrittenUnderEitherMethod) {
         ::unlink(tree.Path("README").c_str());
         ::unlink(tree.Path("readme").c_str());
     }
+}
+
+TEST_F(RenameTest, ACollisionSeenInTheListingMovesNothing) {
+    tree.File("Ordner/README", "upper");
+    tree.File("Ordner/readme", "lower");
+    // Any move in the folder, even one that is undone at once, would show up as an event here.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, tree.Path("Ordner").c_str(), IN_MOVED_FROM | IN_CREATE), 0);
+    RenameTree(tree.Path("Ordner"), ctx);
+    char events[4096];
+    EXPECT_EQ(::read(watch, events, sizeof events), -1);
+    EXPECT_EQ(errno, EAGAIN);
+    ::close(watch);
+    EXPECT_EQ(ctx.skipped.Count(), 1U);
+    EXPECT_EQ(tree.Names("Ordner"), (std::vector<std::string>{"README", "readme"}));
 }
 
 TEST_F(RenameTest, WalkKeepsEveryFileWhenSeveralNamesMapToOne) {
@@ -179,7 +196,7 @@ TEST_F(RenameTest, ADroppedLinkWithATrailingSlashIsRenamedNotWalked) {
     tree.Link("Link", "Outside");
     tree.Link("ok", "Outside");
     for (const std::string name : {"Link/", "ok//"}) {
-        const std::string current = RenameItem(tree.Path(name), ctx);
+        const std::string current = RenameItem(tree.Path(name), ctx).existing;
         EXPECT_EQ(current.back(), 'k');
         RenameTree(current, ctx);
     }
@@ -271,7 +288,7 @@ TEST_F(RenameTest, DryRunChangesNothingButTellsWhatWouldHappen) {
     tree.File("Sub/readme", "4");
     const auto before = tree.Snapshot();
     ctx.dryRun = true;
-    const ItemPaths item = RenameDroppedItem(tree.Path("Sub"), ctx);
+    const ItemPaths item = RenameItem(tree.Path("Sub"), ctx);
     EXPECT_EQ(item.existing, tree.Path("Sub"));
     EXPECT_EQ(item.shown, tree.Path("sub"));
     RenameTree(item.existing, ctx, item.shown);
@@ -285,10 +302,10 @@ TEST_F(RenameTest, DryRunChangesNothingButTellsWhatWouldHappen) {
 
 TEST_F(RenameTest, RootAndDotPathsAreNotRenamedThemselves) {
     tree.File("Sub/INNER.TXT");
-    EXPECT_EQ(RenameItem("/", ctx), "/");
-    EXPECT_EQ(RenameItem(tree.Path("Sub/."), ctx), tree.Path("Sub/."));
-    EXPECT_EQ(RenameItem(tree.Path("Sub/./"), ctx), tree.Path("Sub/."));
-    EXPECT_EQ(RenameItem(tree.Path("Sub/.."), ctx), tree.Path("Sub/.."));
+    EXPECT_EQ(RenameItem("/", ctx).existing, "/");
+    EXPECT_EQ(RenameItem(tree.Path("Sub/."), ctx).existing, tree.Path("Sub/."));
+    EXPECT_EQ(RenameItem(tree.Path("Sub/./"), ctx).existing, tree.Path("Sub/."));
+    EXPECT_EQ(RenameItem(tree.Path("Sub/.."), ctx).existing, tree.Path("Sub/.."));
     RenameTree(tree.Path("Sub/."), ctx);
     EXPECT_EQ(tree.Names(), std::vector<std::string>{"Sub"});
     EXPECT_EQ(tree.Names("Sub"), std::vector<std::string>{"inner.txt"});
@@ -296,8 +313,8 @@ TEST_F(RenameTest, RootAndDotPathsAreNotRenamedThemselves) {
 }
 
 TEST_F(RenameTest, AMissingItemIsReportedNotFatal) {
-    EXPECT_EQ(RenameItem(tree.Path("gibt es nicht"), ctx), tree.Path("gibt es nicht"));
-    EXPECT_EQ(RenameItem(tree.Path("fehlt/AUCH"), ctx), tree.Path("fehlt/AUCH"));
+    EXPECT_EQ(RenameItem(tree.Path("gibt es nicht"), ctx).existing, tree.Path("gibt es nicht"));
+    EXPECT_EQ(RenameItem(tree.Path("fehlt/AUCH"), ctx).existing, tree.Path("fehlt/AUCH"));
     EXPECT_EQ(SkippedPaths(),
               (std::vector<std::string>{tree.Path("fehlt/AUCH"), tree.Path("gibt es nicht")}));
 }

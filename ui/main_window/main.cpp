@@ -1,5 +1,6 @@
 #include <QApplication>
-#include <QIcon>
+
+#include "engine/drop_batch.h"
 
 #include "ui/main_window/main_form.h"
 
@@ -7,11 +8,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Versalo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Versalo"));
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/versalo/icon-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/versalo/icon-16.png"), QSize(16, 16));
     // Every window of the program, the info dialog too, shows the program's icon.
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(versalo::ProgramIcon());
+    versalo::RaiseOpenFileLimit();
 
     versalo::MainForm form;
     form.show();

@@ -92,6 +92,13 @@ void SetCheckValue(QCheckBox* box, std::int32_t value) {
 
 }  // namespace
 
+QIcon ProgramIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/versalo/icon-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/versalo/icon-16.png"), QSize(16, 16));
+    return icon;
+}
+
 MainForm::MainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
@@ -99,10 +106,7 @@ MainForm::MainForm(QWidget* parent)
       m_endProgram([] { QCoreApplication::exit(0); }) {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/versalo/icon-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/versalo/icon-16.png"), QSize(16, 16));
-    setWindowIcon(icon);
+    setWindowIcon(ProgramIcon());
     CreateControls();
     // Where the window stands until a stored position moves it.
     CenterOnScreen(this);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include <QIcon>
 #include <QWidget>
 
 #include "engine/batch_host.h"
@@ -23,6 +24,9 @@ class QRadioButton;
 namespace versalo {
 
 class DropZone;
+
+// The program's icon, 32 x 32 and 16 x 16.
+QIcon ProgramIcon();
 
 // The program's only main window: the drop zone, the three case options, the rename method and
 // always-on-top boxes, the progress bar and the three command buttons. It is the window a drop
