@@ -1,5 +1,7 @@
 #include "ui/info_dialog/info_form.h"
 
+#include <algorithm>
+
 #include <QDate>
 #include <QFontMetrics>
 #include <QFrame>
@@ -65,6 +67,21 @@ class WrappingButton : public QPushButton {
 public:
     WrappingButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
+    // The buttons were laid out for a small dialog font; desktop fonts here are wider and taller.
+    // The largest caption size, at most the button's font, at which the caption fits.
+    double FittingPointSize() const {
+        QFont captionFont = font();
+        while (captionFont.pointSizeF() > kSmallestCaptionPoints) {
+            const QRect needed = QFontMetrics(captionFont).boundingRect(TextRect(), kFlags, text());
+            if (needed.width() <= TextRect().width() && needed.height() <= TextRect().height()) {
+                break;
+            }
+            captionFont.setPointSizeF(captionFont.pointSizeF() - 0.5);
+        }
+        return captionFont.pointSizeF();
+    }
+    void SetCaptionPointSize(double points) { m_captionPoints = points; }
+
 protected:
     void paintEvent(QPaintEvent* /*event*/) override {
         QStylePainter painter(this);
@@ -73,25 +90,22 @@ protected:
         option.text.clear();
         painter.drawControl(QStyle::CE_PushButton, option);
 
-        // Inside the bevel, which every style keeps within a few pixels of the edge.
-        const QRect textRect = rect().adjusted(4, 2, -4, -2);
-        int flags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+        int flags = kFlags;
         if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this)) {
             flags |= Qt::TextHideMnemonic;
         }
-        // The buttons were laid out for a small dialog font; desktop fonts here are wider and
-        // taller. Shrink the caption only as far as it needs to fit.
         QFont captionFont = font();
-        while (captionFont.pointSizeF() > kSmallestCaptionPoints) {
-            const QRect needed = QFontMetrics(captionFont).boundingRect(textRect, flags, text());
-            if (needed.width() <= textRect.width() && needed.height() <= textRect.height()) {
-                break;
-            }
-            captionFont.setPointSizeF(captionFont.pointSizeF() - 0.5);
-        }
+        captionFont.setPointSizeF(m_captionPoints > 0 ? m_captionPoints : FittingPointSize());
         painter.setFont(captionFont);
-        painter.drawItemText(textRect, flags, option.palette, isEnabled(), text(), QPalette::ButtonText);
+        painter.drawItemText(TextRect(), flags, option.palette, isEnabled(), text(), QPalette::ButtonText);
     }
+
+private:
+    static constexpr int kFlags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+    // Inside the bevel, which every style keeps within a few pixels of the edge.
+    QRect TextRect() const { return rect().adjusted(4, 2, -4, -2); }
+
+    double m_captionPoints = 0;
 };
 
 }  // namespace
@@ -124,7 +138,7 @@ InfoForm::InfoForm() : QDialog(nullptr) {
         {1, "Die 'News'-Seite auf meiner Web-Site öffnen", TwipsRect(3540, 5700, 1995, 555)},
         {0, "Eine &E-Mail an mich schreiben", TwipsRect(1920, 5700, 1455, 555)},
     };
-    QPushButton* byIndex[4] = {};
+    WrappingButton* byIndex[4] = {};
     for (const ButtonSpec& spec : buttons) {
         auto* button = new WrappingButton(QString::fromUtf8(spec.caption), this);
         button->setObjectName(QStringLiteral("Btn%1").arg(spec.index));
@@ -132,6 +146,14 @@ InfoForm::InfoForm() : QDialog(nullptr) {
         const int index = spec.index;
         connect(button, &QPushButton::clicked, this, [this, index] { ButtonClicked(index); });
         byIndex[spec.index] = button;
+    }
+    // One caption size for the whole row, the one the most crowded button needs.
+    double rowPoints = byIndex[0]->FittingPointSize();
+    for (const WrappingButton* button : byIndex) {
+        rowPoints = std::min(rowPoints, button->FittingPointSize());
+    }
+    for (WrappingButton* button : byIndex) {
+        button->SetCaptionPointSize(rowPoints);
     }
 
     auto* picture = new QLabel(this);
