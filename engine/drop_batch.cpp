@@ -26,22 +26,25 @@ void RaiseOpenFileLimit() {
 
 namespace {
 
-// A dropped path below a folder dropped earlier in the same batch: that folder and everything in
-// it may have new names by now (the command line gets such lists from "**/*"). Looks the path up
-// under the names the batch gave: the folder's new path, then each further component as it is or,
-// failing that, as the case rule spells it.
-std::string FollowEarlierRenames(const std::string& path,
-                                 const std::unordered_map<std::string, std::string>& walkedFolders) {
-    if (walkedFolders.empty()) {
-        return path;
-    }
+// The dropped folders walked so far in a batch: their path as dropped, and the path they have now.
+using WalkedFolders = std::unordered_map<std::string, std::string>;
+
+// Where a dropped path lies below a folder dropped (and walked) earlier in the same batch, as in
+// the lists the command line gets from "**/*".
+enum class Below { kNothing, kWalked, kDotName };
+
+// Finds the nearest walked folder above path. kWalked: the walk dealt with the path already.
+// kDotName: the walk did not, since on the way down there is a dot-name it never enters; then
+// following is the path under the names the walk gave the folders above it.
+Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, std::string& following) {
     for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
          slash = path.rfind('/', slash - 1)) {
-        const auto found = walkedFolders.find(path.substr(0, slash));
-        if (found == walkedFolders.end()) {
+        const auto found = walked.find(path.substr(0, slash));
+        if (found == walked.end()) {
             continue;
         }
         std::string result = found->second;
+        bool dotName = false;
         std::size_t start = slash + 1;
         while (start < path.size()) {
             std::size_t end = path.find('/', start);
@@ -53,9 +56,11 @@ std::string FollowEarlierRenames(const std::string& path,
             if (component.empty()) {
                 continue;
             }
+            dotName = dotName || component.starts_with('.');
+            // From a dot-name on nothing was renamed; above it, each folder has its new name.
             std::string candidate = JoinPath(result, component);
             struct stat status {};
-            if (::lstat(candidate.c_str(), &status) != 0) {
+            if (!dotName && ::lstat(candidate.c_str(), &status) != 0) {
                 const std::string converted = JoinPath(result, ConvertName(component));
                 if (::lstat(converted.c_str(), &status) == 0) {
                     candidate = converted;
@@ -63,9 +68,10 @@ std::string FollowEarlierRenames(const std::string& path,
             }
             result = std::move(candidate);
         }
-        return result;
+        following = std::move(result);
+        return dotName ? Below::kDotName : Below::kWalked;
     }
-    return path;
+    return Below::kNothing;
 }
 
 std::string WithoutTrailingSlashes(std::string path) {
@@ -97,8 +103,7 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
     ctx.host = &host;
     ctx.listener = options.listener;
     ctx.dryRun = options.dryRun;
-    // Dropped folders walked so far: their path as dropped, and the path they have now.
-    std::unordered_map<std::string, std::string> walkedFolders;
+    WalkedFolders walkedFolders;
 
     for (std::size_t i = 1; i <= count; ++i) {
         const std::string& path = data.paths[i - 1];
@@ -107,10 +112,16 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
             ++result.invalidPaths;
         } else {
             const std::string dropped = WithoutTrailingSlashes(path);
-            const ItemPaths item = RenameItem(FollowEarlierRenames(dropped, walkedFolders), ctx);
-            ctx.EntryDone();
-            if (!item.missing && !ctx.Stopped() && RenameTree(item.existing, ctx, item.shown)) {
-                walkedFolders[dropped] = item.existing;
+            std::string following;
+            const Below below = BelowWalkedFolder(dropped, walkedFolders, following);
+            // What the walk of an earlier dropped folder renamed already is not renamed (nor
+            // walked, nor listed) a second time.
+            if (below != Below::kWalked) {
+                const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
+                ctx.EntryDone();
+                if (!item.missing && !ctx.Stopped() && RenameTree(item.existing, ctx, item.shown)) {
+                    walkedFolders[dropped] = item.existing;
+                }
             }
         }
         host.SetProgress(static_cast<float>(static_cast<double>(i) / static_cast<double>(count) * 100.0));

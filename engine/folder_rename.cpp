@@ -165,7 +165,7 @@ int OpenPath(const std::string& path, int flags) {
     }
 }
 
-bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error) {
+bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error, bool withDotNames) {
     const int listing = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) {
         error = errno;
@@ -182,8 +182,11 @@ bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error) {
         for (ssize_t offset = 0; offset < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
             offset += entry->d_reclen;
-            if (entry->d_name[0] != '.') {
-                entries.push_back({entry->d_name, entry->d_type});
+            const char* name = entry->d_name;
+            const bool dotOrDotDot =
+                name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+            if (name[0] != '.' || (withDotNames && !dotOrDotDot)) {
+                entries.push_back({name, entry->d_type});
             }
         }
     }
@@ -192,7 +195,7 @@ bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error) {
 std::unordered_set<std::string> FolderNames(int dirfd) {
     std::vector<ListedEntry> entries;
     int error = 0;
-    ReadFolder(dirfd, entries, error);
+    ReadFolder(dirfd, entries, error, /*withDotNames=*/true);
     std::unordered_set<std::string> names;
     names.reserve(entries.size());
     for (ListedEntry& entry : entries) {

@@ -54,12 +54,13 @@ struct ListedEntry {
     unsigned char type;
 };
 
-// Reads a folder's whole listing, leaving out "." and ".." and every other name that begins with
-// a dot: the program neither renames nor enters those. Returns false with errno in error.
-bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error);
+// Reads a folder's whole listing, leaving out "." and "..", and unless withDotNames every other
+// name that begins with a dot (the walk neither renames nor enters those). Returns false with
+// errno in error.
+bool ReadFolder(int dirfd, std::vector<ListedEntry>& entries, int& error, bool withDotNames = false);
 
-// The names of a folder's listing (those ReadFolder gives), byte for byte as the folder spells
-// them; empty when the folder cannot be read.
+// The names of a folder's listing, dot-names included (a dropped dot-name is renamed too), byte
+// for byte as the folder spells them; empty when the folder cannot be read.
 std::unordered_set<std::string> FolderNames(int dirfd);
 
 }  // namespace versalo

@@ -47,6 +47,7 @@ ItemPaths RenameItem(const std::string& path, BatchContext& ctx) {
     } else {
         const EntryNames names = RenameEntry(dirfd, shownParent, split.leaf, RenameDirect == 0, ctx,
                                              ctx.NamesOf(dirfd, split.parent));
+        paths.missing = names.vanished;
         const std::size_t leafStart = result.size() - split.leaf.size();
         paths.existing.replace(leafStart, split.leaf.size(), names.existing);
         paths.shown.replace(leafStart, split.leaf.size(), names.shown);

@@ -32,7 +32,7 @@ public:
         }
         int fd = -1;
         if (m_fd >= 0 && IsParentOf(folder, m_folder)) {
-            fd = ::openat(m_fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+            fd = ClimbTo(m_fd, m_folder.substr(folder.size() + 1));
         } else if (m_fd >= 0 && IsParentOf(m_folder, folder)) {
             fd = ::openat(m_fd, folder.c_str() + m_folder.size() + 1,
                           O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -49,10 +49,33 @@ public:
     }
 
 private:
-    // True when child is parent + "/" + one more name.
+    // True when child is parent + "/" + one more name, and that name is a real one.
     static bool IsParentOf(const std::string& parent, const std::string& child) {
-        return child.size() > parent.size() + 1 && child.starts_with(parent) && child[parent.size()] == '/' &&
-               child.find('/', parent.size() + 1) == std::string::npos;
+        if (child.size() <= parent.size() + 1 || !child.starts_with(parent) || child[parent.size()] != '/' ||
+            child.find('/', parent.size() + 1) != std::string::npos) {
+            return false;
+        }
+        const std::string_view name = std::string_view(child).substr(parent.size() + 1);
+        return name != "." && name != "..";
+    }
+
+    // The folder above the open folder childFd, when it is the one the path names: ".." leads to
+    // the folder the child really lies in, which is another one when the path reached the child
+    // through a symbolic link. So the child must be found in it under its name. Else -1.
+    static int ClimbTo(int childFd, const std::string& childName) {
+        const int parent = ::openat(childFd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (parent < 0) {
+            return -1;
+        }
+        struct stat child {};
+        struct stat named {};
+        if (::fstat(childFd, &child) == 0 &&
+            ::fstatat(parent, childName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            child.st_dev == named.st_dev && child.st_ino == named.st_ino) {
+            return parent;
+        }
+        ::close(parent);
+        return -1;
     }
     void Close() {
         if (m_fd >= 0) {

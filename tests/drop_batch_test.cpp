@@ -142,6 +142,28 @@ TEST_F(DropBatchTest, ADryRunOfSeveralItemsSeesTheCollisionsAmongThem) {
     EXPECT_EQ(tree.Names(), (std::vector<std::string>{"FOO", "Foo"}));
 }
 
+TEST_F(DropBatchTest, ADryRunOfAFolderAndWhatIsInsideCountsEachRenameOnce) {
+    tree.File("D/Sub/F");
+    tree.File("D/G");
+    BatchOptions dryRun;
+    dryRun.dryRun = true;
+    const BatchResult dry = ProcessDrop(Drop({"D", "D/G", "D/Sub", "D/Sub/F"}), host, dryRun);
+    const BatchResult real = ProcessDrop(Drop({"D", "D/G", "D/Sub", "D/Sub/F"}), host);
+    EXPECT_EQ(dry.renamed, 4U);
+    EXPECT_EQ(real.renamed, 4U);
+    EXPECT_TRUE(real.AllDone()) << real.skipped.Summary();
+}
+
+TEST_F(DropBatchTest, DotNamesCountWhenADroppedDotNameIsChecked) {
+    tree.File(".Foo", "1");
+    tree.File(".foo", "2");
+    BatchOptions dryRun;
+    dryRun.dryRun = true;
+    EXPECT_EQ(ProcessDrop(Drop({".Foo"}), host, dryRun).skipped.Count(), 1U);
+    EXPECT_EQ(ProcessDrop(Drop({".Foo"}), host).skipped.Count(), 1U);
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{".Foo", ".foo"}));
+}
+
 TEST_F(DropBatchTest, QuittingAtAnEventPointStopsWithoutAnotherRename) {
     tree.File("ERSTE.TXT");
     tree.File("ZWEITE.TXT");

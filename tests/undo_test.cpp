@@ -100,6 +100,22 @@ TEST_F(UndoTest, ChangesMadeInBetweenAreSkippedAndNothingIsOverwritten) {
                                                                    {"belegt.txt", "taken"}}));
 }
 
+TEST_F(UndoTest, UndoThroughALinkedFolderTouchesNothingBesideIt) {
+    tree.File("w/x/Foo", "mine");
+    tree.File("elsewhere/real/Bar", "bar");
+    tree.File("elsewhere/foo", "decoy");  // where ".." from the link's target leads
+    tree.Link("w/x/L", "../../elsewhere/real");
+    UndoRecord record;
+    ASSERT_TRUE(Drop({"w/x/Foo", "w/x/L/Bar"}, record).AllDone());
+    ASSERT_EQ(record.Count(), 2U);
+    const BatchResult undone = UndoRenames(record.Steps(), host);
+    EXPECT_TRUE(undone.AllDone()) << undone.skipped.Summary();
+    const auto after = tree.Snapshot();
+    EXPECT_EQ(after.at("w/x/Foo"), "mine");
+    EXPECT_EQ(after.at("elsewhere/real/Bar"), "bar");
+    EXPECT_EQ(after.at("elsewhere/foo"), "decoy");
+}
+
 TEST_F(UndoTest, UndoReachesTreesDeeperThanThePathLimit) {
     const std::string level = "EBENE-ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     const int depth = PATH_MAX / static_cast<int>(level.size() + 1) + 10;
