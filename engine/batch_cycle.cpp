@@ -16,7 +16,10 @@ bool EnterBusyState(BatchHost& host, BatchResult& result) {
     return true;
 }
 
-void FinishBatch(BatchHost& host, BatchResult& result) {
+void FinishBatch(BatchHost& host, BatchContext& ctx, BatchResult& result) {
+    result.renamed = ctx.renamed;
+    result.unchanged = ctx.unchanged;
+    result.skipped = std::move(ctx.skipped);
     if (host.QuitRequested()) {
         BatchRunning = kFalse;
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/batch_context.h"
 #include "engine/batch_host.h"
 #include "engine/drop_batch.h"
 
@@ -12,9 +13,10 @@ namespace versalo {
 // disabled then, and no second batch may start inside the first.
 bool EnterBusyState(BatchHost& host, BatchResult& result);
 
-// The normal end: beep, BatchRunning cleared, window enabled, border removed, progress back to 0,
-// then the summary of skipped entries, if any; the result is marked finished. When the user chose
-// to quit, only BatchRunning is cleared: the program ends now, without the batch's normal end.
-void FinishBatch(BatchHost& host, BatchResult& result);
+// Takes the batch's counts and skip report from ctx into result, then the normal end: beep, BatchRunning
+// cleared, window enabled, border removed, progress back to 0, then the summary of skipped entries, if any;
+// the result is marked finished. When the user chose to quit, only BatchRunning is cleared: the program ends
+// now, without the batch's normal end.
+void FinishBatch(BatchHost& host, BatchContext& ctx, BatchResult& result);
 
 }  // namespace versalo

@@ -131,10 +131,7 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
         }
     }
 
-    result.renamed = ctx.renamed;
-    result.unchanged = ctx.unchanged;
-    result.skipped = std::move(ctx.skipped);
-    FinishBatch(host, result);
+    FinishBatch(host, ctx, result);
     return result;
 }
 

@@ -164,10 +164,7 @@ BatchResult UndoRenames(const std::vector<RenameStep>& steps, BatchHost& host, c
         }
     }
 
-    result.renamed = ctx.renamed;
-    result.unchanged = ctx.unchanged;
-    result.skipped = std::move(ctx.skipped);
-    FinishBatch(host, result);
+    FinishBatch(host, ctx, result);
     return result;
 }
 
