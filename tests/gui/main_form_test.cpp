@@ -662,6 +662,22 @@ TEST_F(UndoMenuTest, TheMenuOffersUndoOnlyAfterADropThatRenamedSomething) {
     EXPECT_TRUE(test::TemporaryNamesBelow(tree.Root()).empty());
 }
 
+TEST_F(UndoMenuTest, TheMenuKeyOffersTheSameMenuAndAClickBesideTheZoneNone) {
+    MainForm& form = Start();
+    QWidget* button = Control<QWidget>("Btn1");
+    // The menu key goes to the control with the focus, and from there, unhandled, to the window.
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(button, &key);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->actions().at(0), form.UndoAction());
+    menu->close();
+    ProcessPending();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(button, &click);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
 TEST_F(UndoMenuTest, UndoSkipsWhatChangedSinceAndShowsTheSummary) {
     TempTree tree;
     tree.File("Eins.TXT", "1");
