@@ -10,7 +10,6 @@
 
 #include "engine/batch_context.h"
 #include "engine/batch_cycle.h"
-#include "engine/engine_state.h"
 #include "engine/rename_item.h"
 #include "engine/rename_tree.h"
 

@@ -9,7 +9,6 @@
 #include "collection/paths.h"
 #include "engine/batch_context.h"
 #include "engine/batch_cycle.h"
-#include "engine/engine_state.h"
 #include "engine/entry_rename.h"
 #include "engine/error_text.h"
 #include "engine/folder_rename.h"
