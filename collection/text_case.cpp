@@ -110,7 +110,19 @@ std::string Mapped(std::string_view text, Mapping mapping) {
     if (!IsValidUtf8(text)) {
         return std::string(text);
     }
-    return IcuMapped(text, mapping);
+    // One mapping is not always the last word: in Greek, upper case drops an accent only when it
+    // follows a letter, and a combining ypogegrammeni becomes that letter (Ι) during the mapping.
+    // A second run would then drop the accent and rename the entry again. So map until nothing
+    // changes; in practice the second round already returns what the first gave.
+    std::string result = IcuMapped(text, mapping);
+    for (int round = 0; round < 4; ++round) {
+        std::string again = IcuMapped(result, mapping);
+        if (again == result) {
+            break;
+        }
+        result = std::move(again);
+    }
+    return result;
 }
 
 std::string InitialCapitalOnce(std::string_view text) {

@@ -99,5 +99,23 @@ TEST_F(CaseRulesTest, TurkishLocaleMapsDottedAndDotlessI) {
     EXPECT_EQ(lower, "\xC4\xB1stanbul.txt");
 }
 
+TEST_F(CaseRulesTest, GreekUpperCaseGivesAtOnceWhatASecondRunWouldGive) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Locale saved = icu::Locale::getDefault();
+    icu::Locale::setDefault(icu::Locale("el"), status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    // A combining ypogegrammeni turns into the letter Iota, which the accent after it then follows.
+    const std::string name =
+        "b\xCD\x85\xCC\x80"
+        "el";
+    const std::string once = ConvertNameAs(name, kCaseUpper);
+    const std::string twice = ConvertNameAs(once, kCaseUpper);
+    icu::Locale::setDefault(saved, status);
+    EXPECT_EQ(once, twice);
+    EXPECT_EQ(once,
+              "B\xCE\x99"
+              "EL");
+}
+
 }  // namespace
 }  // namespace versalo
