@@ -529,9 +529,23 @@ TEST_F(MainFormTest, InfoShowsOneModelessInfoDialog) {
     EXPECT_FALSE(shown[0]->isModal());
     EXPECT_EQ(shown[0]->parentWidget(), nullptr);
     EXPECT_TRUE(form.isEnabled());
+    // "Immer oben" is on (the first start sets it): the dialog shares the main window's band.
+    EXPECT_TRUE(shown[0]->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     shown[0]->close();
     ProcessPending();
     EXPECT_TRUE(infoDialogs().empty());
+
+    QTest::mouseClick(Control<QCheckBox>("ChkTopMost"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
+    ASSERT_EQ(infoDialogs().size(), 1U);
+    EXPECT_FALSE(infoDialogs()[0]->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    // Switched on again while the dialog is open, Info brings it into the top band as well.
+    QTest::mouseClick(Control<QCheckBox>("ChkTopMost"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
+    ASSERT_EQ(infoDialogs().size(), 1U);
+    EXPECT_TRUE(infoDialogs()[0]->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    infoDialogs()[0]->close();
+    ProcessPending();
 }
 
 class CloseDuringBatchTest : public MainFormTest {
