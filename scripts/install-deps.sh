@@ -19,6 +19,8 @@ run_set=(
     libicu-dev nlohmann-json3-dev
     # The window's layout is measured for Arial; Liberation Sans has the same metrics.
     fonts-liberation
+    # cpack needs it to find the programs when it builds the Debian package.
+    file
 )
 # exfat-fuse and bindfs work with fuse3; the older package "fuse" conflicts with fuse3 and must
 # not be asked for.
