@@ -1,5 +1,5 @@
 # Installation and the Debian package: the two programs, the help page, the menu entry with its
-# icons and the manual page, where a Linux desktop looks for them.
+# icons, the software-centre entry, the manual pages, and the copyright and changelog of the package.
 #
 #   cmake --install build [--prefix /usr]
 #   cd build && cpack -G DEB
@@ -14,9 +14,32 @@ install(TARGETS versalo-cli RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 # The help button finds the page beside the program in the build folder and here once installed.
 install(FILES "${PROJECT_SOURCE_DIR}/docs/hilfe.htm" DESTINATION "${CMAKE_INSTALL_DATADIR}/versalo")
 
+# The date of this release: the manual pages, the software-centre entry and the copyright year
+# take it from here. The Debian changelog (packaging/changelog) names it too.
+set(VERSALO_RELEASE_DATE "2026-12-06")
+string(SUBSTRING "${VERSALO_RELEASE_DATE}" 0 4 VERSALO_COPYRIGHT_YEAR)
+set(VERSALO_MAN_DATE "${VERSALO_RELEASE_DATE}")
+# The Debian revision of the package: 1 for the first package of each version.
+set(VERSALO_DEBIAN_REVISION 1)
+set(VERSALO_PACKAGE_VERSION "${PROJECT_VERSION}-${VERSALO_DEBIAN_REVISION}")
+
+# Files are kept compressed where Debian wants them so; man reads them either way.
+find_program(VERSALO_GZIP gzip REQUIRED)
+function(versalo_gzip input output)
+    add_custom_command(OUTPUT "${output}"
+                       COMMAND "${VERSALO_GZIP}" -9 -n -c "${input}" > "${output}"
+                       DEPENDS "${input}"
+                       COMMENT "Compressing ${input}")
+endfunction()
+
+set(VERSALO_PACKAGING_OUT "${CMAKE_BINARY_DIR}/packaging")
+set(versalo_packaging_files "")
+
 if(VERSALO_BUILD_GUI)
     install(FILES "${VERSALO_PACKAGING_DIR}/versalo.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
-    # The window icon in the two sizes the window itself uses, for menus and task bars.
+    # The icon drawn for menus, docks and software centres, from 48 pixels up and as SVG; below
+    # that the window's own 16 and 32 pixel icon.
+    install(DIRECTORY "${VERSALO_PACKAGING_DIR}/icons/hicolor" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons")
     foreach(size 16 32)
         set(icon "${PROJECT_SOURCE_DIR}/ui/main_window/resources/icon-${size}.png")
         if(EXISTS "${icon}")
@@ -26,18 +49,44 @@ if(VERSALO_BUILD_GUI)
             message(WARNING "Window icon ${icon} is missing; it will not be installed")
         endif()
     endforeach()
+
+    # The software-centre entry. Its id is the web host turned round, as AppStream asks.
+    string(REGEX REPLACE "^www\\." "" versalo_host "${VERSALO_WEB_HOST}")
+    string(REPLACE "." ";" versalo_host_parts "${versalo_host}")
+    list(REVERSE versalo_host_parts)
+    list(JOIN versalo_host_parts "." VERSALO_APPSTREAM_ID)
+    string(APPEND VERSALO_APPSTREAM_ID ".Versalo")
+    configure_file("${VERSALO_PACKAGING_DIR}/versalo.metainfo.xml.in"
+                   "${VERSALO_PACKAGING_OUT}/${VERSALO_APPSTREAM_ID}.metainfo.xml" @ONLY)
+    install(FILES "${VERSALO_PACKAGING_OUT}/${VERSALO_APPSTREAM_ID}.metainfo.xml"
+            DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 endif()
 
-# Manual pages are kept compressed, as Debian wants them; man reads them either way.
-configure_file("${VERSALO_PACKAGING_DIR}/versalo-cli.1" "${CMAKE_BINARY_DIR}/packaging/versalo-cli.1" @ONLY)
-find_program(VERSALO_GZIP gzip REQUIRED)
-add_custom_command(OUTPUT "${CMAKE_BINARY_DIR}/packaging/versalo-cli.1.gz"
-                   COMMAND "${VERSALO_GZIP}" -9 -n -c "${CMAKE_BINARY_DIR}/packaging/versalo-cli.1"
-                           > "${CMAKE_BINARY_DIR}/packaging/versalo-cli.1.gz"
-                   DEPENDS "${CMAKE_BINARY_DIR}/packaging/versalo-cli.1"
-                   COMMENT "Compressing the manual page of versalo-cli")
-add_custom_target(versalo_man_page ALL DEPENDS "${CMAKE_BINARY_DIR}/packaging/versalo-cli.1.gz")
-install(FILES "${CMAKE_BINARY_DIR}/packaging/versalo-cli.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+# The manual pages are German, as the programs are. They go under de/ and, since the programs
+# speak no other language, also where man looks in every other language.
+set(versalo_man_pages versalo-cli)
+if(VERSALO_BUILD_GUI)
+    list(APPEND versalo_man_pages versalo)
+endif()
+foreach(page ${versalo_man_pages})
+    configure_file("${VERSALO_PACKAGING_DIR}/${page}.1" "${VERSALO_PACKAGING_OUT}/${page}.1" @ONLY)
+    versalo_gzip("${VERSALO_PACKAGING_OUT}/${page}.1" "${VERSALO_PACKAGING_OUT}/${page}.1.gz")
+    list(APPEND versalo_packaging_files "${VERSALO_PACKAGING_OUT}/${page}.1.gz")
+    install(FILES "${VERSALO_PACKAGING_OUT}/${page}.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/de/man1")
+    install(FILES "${VERSALO_PACKAGING_OUT}/${page}.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+endforeach()
+
+# The copyright file states the licence the info dialog states; the changelog is Debian's.
+set(versalo_doc_dir "${CMAKE_INSTALL_DATADIR}/doc/versalo")
+configure_file("${VERSALO_PACKAGING_DIR}/copyright" "${VERSALO_PACKAGING_OUT}/copyright" @ONLY)
+configure_file("${VERSALO_PACKAGING_DIR}/changelog" "${VERSALO_PACKAGING_OUT}/changelog.Debian" @ONLY)
+versalo_gzip("${VERSALO_PACKAGING_OUT}/changelog.Debian" "${VERSALO_PACKAGING_OUT}/changelog.Debian.gz")
+list(APPEND versalo_packaging_files "${VERSALO_PACKAGING_OUT}/changelog.Debian.gz")
+install(FILES "${VERSALO_PACKAGING_OUT}/copyright" "${VERSALO_PACKAGING_OUT}/changelog.Debian.gz"
+        DESTINATION "${versalo_doc_dir}")
+install(FILES "${VERSALO_PACKAGING_DIR}/lintian-overrides" DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides"
+        RENAME versalo)
+add_custom_target(versalo_packaging_files ALL DEPENDS ${versalo_packaging_files})
 
 # The Debian package. Its files go under /usr whatever prefix the build was configured for; the
 # help button also looks in bin/../share/versalo, so it finds the page there.
@@ -45,13 +94,16 @@ set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "versalo")
 set(CPACK_PACKAGE_VENDOR "Versalo")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_CONTACT "Versalo maintainers <${VERSALO_SUPPORT_MAIL}>")
+set(CPACK_DEBIAN_PACKAGE_RELEASE "${VERSALO_DEBIAN_REVISION}")
+set(CPACK_PACKAGE_CONTACT "Quistel's Kistwerk <${VERSALO_SUPPORT_MAIL}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Schreibweise von Datei- und Ordnernamen per Drag&Drop ändern")
+# Debian wants the lines of the long description shorter than 80 characters.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Versalo ändert die Groß- und Kleinschreibung von Datei- und Ordnernamen: Dateien und Ordner aus dem\n"
-    "Dateimanager auf das Fenster ziehen, und ihre Namen werden GROSS, klein oder mit großem\n"
-    "Anfangsbuchstaben geschrieben, Ordner samt ihrem ganzen Inhalt. Mit dem Befehl versalo-cli für\n"
-    "Skripte und das Terminal.")
+    "Versalo ändert die Groß- und Kleinschreibung von Datei- und Ordnernamen:\n"
+    "Dateien und Ordner aus dem Dateimanager auf das Fenster ziehen, und ihre\n"
+    "Namen werden GROSS, klein oder mit großem Anfangsbuchstaben geschrieben,\n"
+    "Ordner samt ihrem ganzen Inhalt. Mit dem Befehl versalo-cli für Skripte\n"
+    "und das Terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -64,8 +116,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The help page and the info dialog's links open with the desktop's standard opener.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # Qt loads its platform plugin and the JPEG reader for the info picture at run time, so
-# dpkg-shlibdeps cannot see them.
+# dpkg-shlibdeps cannot see them. The window's layout is measured for Arial; without
+# Liberation Sans, its metric twin, fontconfig picks a wider font and captions are clipped.
 if(TARGET versalo)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 endif()
 include(CPack)

@@ -22,3 +22,16 @@ function(versalo_add_test)
     set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
     gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# versalo_add_shell_test(NAME name SCRIPT script.sh [ARGS ...])
+#
+# A test that is a shell script beside the CMakeLists.txt that registers it, with the same fixed
+# locale and private HOME and XDG_CONFIG_HOME as every other test.
+function(versalo_add_shell_test)
+    cmake_parse_arguments(T "" "NAME;SCRIPT" "ARGS" ${ARGN})
+    set(sandbox "${CMAKE_BINARY_DIR}/test-home/${T_NAME}")
+    file(MAKE_DIRECTORY "${sandbox}/config")
+    add_test(NAME ${T_NAME} COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/${T_SCRIPT}" ${T_ARGS})
+    set_tests_properties(${T_NAME} PROPERTIES
+        ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8;HOME=${sandbox};XDG_CONFIG_HOME=${sandbox}/config")
+endfunction()

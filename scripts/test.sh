@@ -1,32 +1,35 @@
 #!/usr/bin/env bash
 # Builds Versalo and runs every test: the normal build, then the same tests built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer for a bounded time from its
-# seed corpus. Installs the Debian packages it needs first. Exits non-zero when anything fails.
+# seed corpus, then the README's Release build with its installation and Debian package, checked
+# by lintian, desktop-file-validate and appstreamcli. Warnings are errors here (and only here).
+# Installs the Debian packages it needs first. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh --test
 
 jobs=$(nproc)
 fuzz_seconds=${VERSALO_FUZZ_SECONDS:-60}
 
 echo "== Build and test =="
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERSALO_WERROR=ON >/dev/null
 cmake --build build --parallel "$jobs"
 ctest --test-dir build --output-on-failure --parallel "$jobs" --timeout 600
 
 if [ "${VERSALO_SKIP_SANITIZERS:-0}" != "1" ]; then
     echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
-    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVERSALO_SANITIZE=ON >/dev/null
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVERSALO_SANITIZE=ON -DVERSALO_WERROR=ON >/dev/null
     cmake --build build-asan --parallel "$jobs"
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     ctest --test-dir build-asan --output-on-failure --parallel "$jobs" --timeout 900
+    unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 fi
 
 if [ "${VERSALO_SKIP_FUZZ:-0}" != "1" ] && [ -f fuzz/CMakeLists.txt ]; then
     echo "== Fuzzing, ${fuzz_seconds} s per target =="
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERSALO_WERROR=ON \
         -DVERSALO_FUZZ=ON -DVERSALO_BUILD_GUI=OFF -DVERSALO_BUILD_TESTS=OFF >/dev/null
     cmake --build build-fuzz --parallel "$jobs"
     for target in build-fuzz/fuzz/fuzz_*; do
@@ -39,4 +42,7 @@ if [ "${VERSALO_SKIP_FUZZ:-0}" != "1" ] && [ -f fuzz/CMakeLists.txt ]; then
         rm -rf "$corpus"
     done
 fi
+
+echo "== Release build, installation and Debian package, as the README gives them =="
+./scripts/check-package.sh build-release
 echo "All tests passed."

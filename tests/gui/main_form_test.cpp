@@ -29,6 +29,7 @@
 #include "ui/info_dialog/info_form.h"
 #include "ui/main_window/drop_zone.h"
 #include "ui/main_window/main_form.h"
+#include "ui/main_window/start_up.h"
 
 namespace versalo {
 namespace {
@@ -511,7 +512,7 @@ TEST_F(MainFormTest, EndeClosesTheWindowThroughTheCloseHandler) {
     EXPECT_EQ(Stored("_Left"), QStringLiteral("450"));
 }
 
-TEST_F(MainFormTest, InfoShowsOneModelessInfoDialog) {
+TEST_F(MainFormTest, InfoShowsOneModelessInfoDialogInTheBandOfTheMainWindow) {
     MainForm& form = Start();
     const auto infoDialogs = [] {
         std::vector<InfoForm*> shown;
@@ -523,15 +524,31 @@ TEST_F(MainFormTest, InfoShowsOneModelessInfoDialog) {
         return shown;
     };
     QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
+    // "Immer oben" is on (the first start sets it): the dialog opens in the main window's band.
+    ASSERT_EQ(infoDialogs().size(), 1U);
+    EXPECT_TRUE(infoDialogs()[0]->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
     const std::vector<InfoForm*> shown = infoDialogs();
     ASSERT_EQ(shown.size(), 1U);
     EXPECT_FALSE(shown[0]->isModal());
     EXPECT_EQ(shown[0]->parentWidget(), nullptr);
     EXPECT_TRUE(form.isEnabled());
+    EXPECT_TRUE(shown[0]->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     shown[0]->close();
     ProcessPending();
     EXPECT_TRUE(infoDialogs().empty());
+
+    QTest::mouseClick(Control<QCheckBox>("ChkTopMost"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
+    ASSERT_EQ(infoDialogs().size(), 1U);
+    EXPECT_FALSE(infoDialogs()[0]->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    // Switched on again while the dialog is open, Info brings it into the top band as well.
+    QTest::mouseClick(Control<QCheckBox>("ChkTopMost"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>("Btn2"), Qt::LeftButton);
+    ASSERT_EQ(infoDialogs().size(), 1U);
+    EXPECT_TRUE(infoDialogs()[0]->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    infoDialogs()[0]->close();
+    ProcessPending();
 }
 
 class CloseDuringBatchTest : public MainFormTest {
@@ -714,6 +731,54 @@ TEST_F(UndoMenuTest, ANewDropReplacesWhatCanBeTakenBack) {
     EXPECT_EQ(form.UndoAction()->text(), QStringLiteral("Letzte Umbenennung rückgängig machen (1 Name)"));
     form.RunUndo();
     EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Zweite.TXT", "erste.txt"}));
+}
+
+// --- Start-up in a Wayland session ----------------------------------------------------------
+
+TEST(StartUpTest, AWaylandSessionRunsThroughXWaylandUnlessThePlatformWasChosen) {
+    struct Row {
+        const char* waylandDisplay;
+        const char* sessionType;
+        const char* display;
+        const char* platform;
+        const char* expected;  // QT_QPA_PLATFORM afterwards; nullptr: still unset
+    };
+    const Row rows[] = {
+        {"wayland-0", "wayland", ":0", nullptr, "xcb"},
+        {nullptr, "wayland", ":0", nullptr, "xcb"},
+        {"wayland-0", nullptr, ":0", nullptr, "xcb"},
+        {"wayland-0", "wayland", ":0", "wayland", "wayland"},  // the user's choice wins
+        {"wayland-0", "wayland", nullptr, nullptr, nullptr},   // no XWayland to go to
+        {nullptr, "x11", ":0", nullptr, nullptr},              // an X11 session needs nothing
+    };
+    const char* names[] = {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DISPLAY", "QT_QPA_PLATFORM"};
+    std::vector<QByteArray> saved;
+    for (const char* name : names) {
+        saved.push_back(qgetenv(name));
+    }
+    for (const Row& row : rows) {
+        const char* values[] = {row.waylandDisplay, row.sessionType, row.display, row.platform};
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (values[i] != nullptr) {
+                qputenv(names[i], values[i]);
+            } else {
+                qunsetenv(names[i]);
+            }
+        }
+        PreferXWaylandInWaylandSession();
+        const char* platform = std::getenv("QT_QPA_PLATFORM");
+        EXPECT_EQ(platform != nullptr ? std::string(platform) : std::string("<unset>"),
+                  row.expected != nullptr ? row.expected : "<unset>")
+            << (row.waylandDisplay ? row.waylandDisplay : "-") << " "
+            << (row.sessionType ? row.sessionType : "-");
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (saved[i].isNull()) {
+            qunsetenv(names[i]);
+        } else {
+            qputenv(names[i], saved[i]);
+        }
+    }
 }
 
 }  // namespace

@@ -241,16 +241,18 @@ void InfoForm::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-InfoForm* ShowInfoForm() {
+InfoForm* ShowInfoForm(bool onTop) {
     // One dialog at a time. A closed dialog is deleted (or about to be), so the next call builds a
     // fresh one and its placement, tooltips and year are worked out anew.
     static QPointer<InfoForm> instance;
     if (instance != nullptr && instance->isVisible()) {
+        SetTopMost(instance, onTop ? std::int16_t{-1} : std::int16_t{0});
         instance->raise();
         instance->activateWindow();
         return instance;
     }
     instance = new InfoForm;
+    instance->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     const QSize outerAtLoad = instance->frameGeometry().size();
     instance->show();
     // Before the first show the window has no frame yet, so the load placed it by its inner size.

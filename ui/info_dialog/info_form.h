@@ -41,7 +41,8 @@ private:
 };
 
 // Shows the info dialog: creates it when none is open, else brings the open one to the front.
-// Returns the dialog shown.
-InfoForm* ShowInfoForm();
+// onTop puts it into the always-on-top band, where a main window that stays on top cannot hide
+// it; without it the dialog is an ordinary window. Returns the dialog shown.
+InfoForm* ShowInfoForm(bool onTop = false);
 
 }  // namespace versalo

@@ -245,7 +245,9 @@ void MainForm::OnBtnClick(int index) {
             ShowHelp(this);
             break;
         case 2:
-            ShowInfoForm();  // modeless and without owner: the main window stays usable
+            // Modeless and without owner: the main window stays usable. A main window that stays
+            // on top would cover a dialog of the normal band, so the dialog joins its band.
+            ShowInfoForm(CheckValue(m_chkTopMost) != 0);
             break;
         default:
             break;
