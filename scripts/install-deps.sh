@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libicu-dev
+    nlohmann-json3-dev
     googletest libgtest-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation
