@@ -79,9 +79,10 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, st
 void ReportSwappedFolder(const ItemPaths& item, BatchContext& ctx) {
     struct stat status {};
     if (::lstat(item.existing.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
-        ctx.skipped.Add(item.shown, "war ein Ordner und wurde gleich nach dem Umbenennen durch " +
-                                        std::string(S_ISLNK(status.st_mode) ? "eine Verknüpfung" : "eine Datei") +
-                                        " ersetzt; sein Inhalt bleibt, wie er ist");
+        ctx.skipped.Add(item.shown,
+                        "war ein Ordner und wurde gleich nach dem Umbenennen durch " +
+                            std::string(S_ISLNK(status.st_mode) ? "eine Verknüpfung" : "eine Datei") +
+                            " ersetzt; sein Inhalt bleibt, wie er ist");
     }
 }
 

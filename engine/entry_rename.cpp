@@ -65,7 +65,9 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
     if (ctx.dryRun && newName != name && ctx.DryRunRenamed(dirfd, name)) {
         // A dropped item that the dry run has renamed already, met again by the walk of a folder
         // dropped later: the real run finds it under its new name, with nothing left to change.
-        result = {RenameStatus::kUnchanged, 0, name, {}};
+        // Nor is it entered again: the real run would find everything below renamed as well.
+        ++ctx.unchanged;
+        return {name, name, /*vanished=*/true};
     } else if (newName == name) {
         result = {RenameStatus::kUnchanged, 0, name, {}};
     } else if (names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName))) {
@@ -80,7 +82,8 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
             return {name, name};
         }
         if (before == BeforeRename::kStop) {
-            ctx.skipped.Add(JoinPath(folderPath, name), "nicht umbenannt, da das Journal nicht geschrieben werden kann");
+            ctx.skipped.Add(JoinPath(folderPath, name),
+                            "nicht umbenannt, da das Journal nicht geschrieben werden kann");
             return {name, name};
         }
         result = RenameInFolder(dirfd, name, newName, twoMove);

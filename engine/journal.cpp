@@ -40,7 +40,10 @@ bool FromHex(const std::string& text, std::string& bytes) {
         return false;
     }
     const auto digit = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
     };
     bytes.clear();
     for (std::size_t i = 0; i < text.size(); i += 2) {
@@ -235,7 +238,8 @@ bool JournalReader::Open(const std::string& path, std::string& error) {
             continue;
         }
         if (got < 0) {
-            error = "das Journal '" + PrintablePath(path) + "' kann nicht gelesen werden: " + ErrorText(errno);
+            error =
+                "das Journal '" + PrintablePath(path) + "' kann nicht gelesen werden: " + ErrorText(errno);
             return false;
         }
         if (got == 0) {
@@ -254,7 +258,8 @@ bool JournalReader::Open(const std::string& path, std::string& error) {
     if (last != '\n') {
         ++m_lines;  // an unfinished last line
     }
-    if (!IsHeader(Parse(first))) {
+    // An empty file: a run killed before its first line; there is nothing to take back.
+    if (status.st_size > 0 && !IsHeader(Parse(first))) {
         error = "'" + PrintablePath(path) + "' ist kein Journal von Versalo.";
         return false;
     }
@@ -334,7 +339,8 @@ bool JournalReader::FindFolder(unsigned long number, off_t before, FolderIdentit
 }
 
 UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
-    const std::string unreadable = "die Zeile ist nicht lesbar (abgeschnitten oder beschädigt) und wird übergangen";
+    const std::string unreadable =
+        "die Zeile ist nicht lesbar (abgeschnitten oder beschädigt) und wird übergangen";
     std::string line;
     while (!m_atStart) {
         off_t start = 0;
@@ -362,7 +368,8 @@ UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
         step = {};
         if (folder != json.end() && folder->is_string()) {
             // The earlier format: the folder on every line, no device or inode numbers.
-            if (!GetBytesPerCharacter(json, "folder", step.folder) || !GetBytesPerCharacter(json, "old", step.oldName) ||
+            if (!GetBytesPerCharacter(json, "folder", step.folder) ||
+                !GetBytesPerCharacter(json, "old", step.oldName) ||
                 !GetBytesPerCharacter(json, "new", step.newName) || !IsName(step.oldName) ||
                 !IsName(step.newName) || !step.folder.starts_with('/')) {
                 problem = Problem(m_lineNumber, unreadable);
@@ -389,8 +396,9 @@ UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
             m_haveFolder = FindFolder(number, start, m_folder);
             m_folderNumber = number;
             if (!m_haveFolder) {
-                problem = Problem(m_lineNumber, "die Ordnerzeile, auf die sich die Zeile bezieht, fehlt oder ist "
-                                                "nicht lesbar; übergangen");
+                problem = Problem(m_lineNumber,
+                                  "die Ordnerzeile, auf die sich die Zeile bezieht, fehlt oder ist "
+                                  "nicht lesbar; übergangen");
                 return Next::kProblem;
             }
         }
@@ -405,7 +413,9 @@ UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
 }
 
 double JournalReader::Percent() const {
-    return m_lines == 0 ? 100.0 : static_cast<double>(m_lines + 1 - m_lineNumber) / static_cast<double>(m_lines) * 100.0;
+    return m_lines == 0
+               ? 100.0
+               : static_cast<double>(m_lines + 1 - m_lineNumber) / static_cast<double>(m_lines) * 100.0;
 }
 
 }  // namespace versalo

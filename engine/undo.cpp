@@ -96,13 +96,14 @@ public:
             m_chain.push_back({"", root});
         }
         std::size_t common = 0;
-        while (common < parts.size() && common + 1 < m_chain.size() && m_chain[common + 1].name == parts[common]) {
+        while (common < parts.size() && common + 1 < m_chain.size() &&
+               m_chain[common + 1].name == parts[common]) {
             ++common;
         }
         Truncate(common + 1);
         for (std::size_t i = common; i < parts.size(); ++i) {
-            const int fd = ::openat(m_chain.back().fd, parts[i].c_str(),
-                                    O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int fd =
+                ::openat(m_chain.back().fd, parts[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd < 0) {
                 const int error = errno;
                 Truncate(i + 1);
@@ -140,6 +141,21 @@ bool SameEntry(int dirfd, const std::string& name, ino_t ino, struct stat& statu
     return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_ino == ino;
 }
 
+// The temporary name ("ZX...") under which the entry with inode ino waits, if any.
+bool FindStranded(int dirfd, ino_t ino, std::string& name) {
+    std::vector<ListedEntry> entries;
+    int error = 0;
+    ReadFolder(dirfd, entries, error);
+    struct stat status {};
+    for (const ListedEntry& entry : entries) {
+        if (entry.name.starts_with(kTempPrefix) && SameEntry(dirfd, entry.name, ino, status)) {
+            name = entry.name;
+            return true;
+        }
+    }
+    return false;
+}
+
 // Takes back one step; the outcome goes into ctx.
 void UndoOne(const UndoStep& step, NoFollowFolders& folders, BatchContext& ctx) {
     const std::string path = JoinPath(step.folder, step.newName);
@@ -157,8 +173,9 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, BatchContext& ctx) 
     bool otherDevice = false;
     if (step.identified) {
         if (::fstat(dirfd, &status) != 0 || status.st_ino != step.folderIno) {
-            ctx.skipped.Add(path, "der Ordner ist nicht mehr der, in dem umbenannt wurde (andere Inode-Nummer); "
-                                  "nichts geändert");
+            ctx.skipped.Add(path,
+                            "der Ordner ist nicht mehr der, in dem umbenannt wurde (andere Inode-Nummer); "
+                            "nichts geändert");
             return;
         }
         // A disk plugged in again may come back under another device number; its inode numbers
@@ -172,16 +189,24 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, BatchContext& ctx) 
         struct stat old {};
         // Still (or again) under its old name: the rename was written down but never made (the
         // run was stopped in between), or it has been taken back already. Nothing to do.
-        if (step.identified ? SameEntry(dirfd, step.oldName, step.ino, old)
-                            : (!atNewName && newError == ENOENT &&
-                               ::fstatat(dirfd, step.oldName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0)) {
+        std::string stranded;
+        if (step.identified && !ctx.dryRun && FindStranded(dirfd, step.ino, stranded)) {
+            // Killed between the two moves of a rename: the entry waits under its temporary name.
+            RecordOutcome(ctx, step.folder, stranded, step.oldName,
+                          RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
+                          "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben");
+        } else if (step.identified
+                       ? SameEntry(dirfd, step.oldName, step.ino, old)
+                       : (!atNewName && newError == ENOENT &&
+                          ::fstatat(dirfd, step.oldName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0)) {
             ++ctx.unchanged;
         } else if (atNewName) {
-            ctx.skipped.Add(path, otherDevice ? "der Datenträger hat eine andere Gerätenummer als beim Umbenennen "
-                                                "(neu eingesteckt?), und der Eintrag ist nicht mehr derselbe; "
-                                                "nichts geändert"
-                                              : "unter dem neuen Namen steht inzwischen ein anderer Eintrag als "
-                                                "der umbenannte; er bleibt, wie er ist");
+            ctx.skipped.Add(path, otherDevice
+                                      ? "der Datenträger hat eine andere Gerätenummer als beim Umbenennen "
+                                        "(neu eingesteckt?), und der Eintrag ist nicht mehr derselbe; "
+                                        "nichts geändert"
+                                      : "unter dem neuen Namen steht inzwischen ein anderer Eintrag als "
+                                        "der umbenannte; er bleibt, wie er ist");
         } else {
             ctx.skipped.Add(path, ErrorText(newError));
         }

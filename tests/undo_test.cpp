@@ -164,7 +164,8 @@ ReadBack ReadJournal(const std::string& path) {
     result.opened = reader.Open(path, result.error);
     UndoStep step;
     SkippedEntry problem;
-    for (UndoSource::Next next; result.opened && (next = reader.Read(step, problem)) != UndoSource::Next::kEnd;) {
+    for (UndoSource::Next next;
+         result.opened && (next = reader.Read(step, problem)) != UndoSource::Next::kEnd;) {
         if (next == UndoSource::Next::kStep) {
             result.steps.push_back(step);
         } else {
@@ -216,7 +217,8 @@ TEST_F(UndoTest, JournalIsPlainJsonAndKeepsNamesThatAreNotUtf8Exactly) {
     EXPECT_EQ(read.steps[0].newName, "alt\xFF");
     EXPECT_EQ(read.steps[0].folder, tree.Path(odd));
     ::unlink(tree.Path(odd + "/ALT\xFF").c_str());
-    EXPECT_TRUE(UndoRenames(std::vector<UndoStep>(read.steps.rbegin(), read.steps.rend() - 1), host).finished);
+    EXPECT_TRUE(
+        UndoRenames(std::vector<UndoStep>(read.steps.rbegin(), read.steps.rend() - 1), host).finished);
     EXPECT_EQ(tree.Snapshot(), before);
 }
 
@@ -242,9 +244,10 @@ TEST_F(UndoTest, TornLinesArePassedOverAndTheNextRunStartsOnANewLine) {
         ASSERT_TRUE(Drop({"Zwei"}, writer).AllDone());
     }
     const std::vector<std::string> lines = Lines(journal);
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) { return line.starts_with("{\"journal\":\"versalo\""); }),
-              2);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& line) { return line.starts_with("{\"journal\":\"versalo\""); }),
+        2);
     const ReadBack read = ReadJournal(journal);
     ASSERT_EQ(read.problems.size(), 1U);  // the torn line, with its number
     EXPECT_EQ(read.problems[0].path,
