@@ -20,10 +20,15 @@ namespace {
 // A file system that ignores case finds an entry under any spelling. When the given spelling is
 // not in the folder's listing but the wanted one is, the file system has led the given spelling to
 // the entry that has the wanted name already: nothing to do. (Inode numbers cannot tell this on
-// exFAT through FUSE: a lookup under another spelling answers another number.)
-bool HasWantedNameAlready(const std::string& given, const std::unordered_set<std::string>& names) {
+// exFAT through FUSE: a lookup under another spelling answers another number.) The listing is read
+// afresh for this: the batch's copy may be older than the entry.
+bool HasWantedNameAlready(int dirfd, const std::string& given, const std::unordered_set<std::string>& names) {
     const std::string wanted = ConvertName(given);
-    return wanted != given && !names.contains(given) && names.contains(wanted);
+    if (wanted == given || names.contains(given)) {
+        return false;
+    }
+    const std::unordered_set<std::string> now = FolderNames(dirfd);
+    return !now.contains(given) && now.contains(wanted);
 }
 
 }  // namespace
@@ -68,7 +73,7 @@ ItemPaths RenameItem(const std::string& path, BatchContext& ctx) {
         // real run would not find it under this spelling any more.
         ctx.skipped.Add(result, ErrorText(ENOENT));
         paths.missing = true;
-    } else if (HasWantedNameAlready(split.leaf, ctx.NamesOf(dirfd, split.parent))) {
+    } else if (HasWantedNameAlready(dirfd, split.leaf, ctx.NamesOf(dirfd, split.parent))) {
         ++ctx.unchanged;
         paths.wasFolder = S_ISDIR(item.st_mode);
         const std::size_t leafStart = result.size() - split.leaf.size();
