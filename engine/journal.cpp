@@ -116,6 +116,31 @@ Json Parse(const std::string& line) {
     return json.is_object() ? json : Json();
 }
 
+// A folder inside the folder of an earlier line of this run is written as that line's number and
+// its own name: a tree thousands of levels deep would otherwise repeat its long paths over and
+// over. chain holds the folder lines of the run whose paths lead to the last one written.
+void PutFolderPath(Json& line, const std::string& path, unsigned long number, std::string& chainPath,
+                   std::vector<std::pair<unsigned long, std::size_t>>& chain) {
+    while (!chain.empty()) {
+        const std::size_t length = chain.back().second;
+        const bool below = path.size() > length && path.compare(0, length, chainPath, 0, length) == 0 &&
+                           (length == 1 || path[length] == '/');
+        if (below) {
+            break;
+        }
+        chain.pop_back();
+    }
+    const std::size_t nameStart = chain.empty() ? 0 : chain.back().second == 1 ? 1 : chain.back().second + 1;
+    if (!chain.empty() && path.find('/', nameStart) == std::string::npos) {
+        line["in"] = chain.back().first;
+        PutText(line, "name", path.substr(nameStart));
+    } else {
+        PutText(line, "path", path);
+    }
+    chainPath = path;
+    chain.emplace_back(number, path.size());
+}
+
 }  // namespace
 
 JournalWriter::JournalWriter(const std::string& path) {
@@ -170,7 +195,7 @@ BeforeRename JournalWriter::Renaming(const RenameStep& step) {
         }
         Json line;
         line["folder"] = ++m_folderNumber;
-        PutText(line, "path", m_folder.path);
+        PutFolderPath(line, m_folder.path, m_folderNumber, m_chainPath, m_chain);
         line["dev"] = static_cast<std::uint64_t>(m_folder.dev);
         line["ino"] = static_cast<std::uint64_t>(m_folder.ino);
         if (!WriteLine(line.dump())) {
@@ -303,9 +328,11 @@ SkippedEntry JournalReader::Problem(std::size_t lineNumber, const std::string& r
     return {m_path + ":" + std::to_string(lineNumber), reason};
 }
 
-bool JournalReader::FindFolder(unsigned long number, off_t before, FolderIdentity& folder) const {
-    // Back from the rename line to the folder line it names; a header, an unreadable line or a
-    // folder line of another number on the way means it is not there.
+bool JournalReader::FindFolderLine(unsigned long number, off_t before, bool nearest,
+                                   FolderLine& found) const {
+    // Back from a line to the folder line of that number; a header or an unreadable line on the
+    // way (the start of this run) means it is not there, and so, when the nearest folder line is
+    // asked for, does a folder line of another number.
     std::string line;
     for (off_t end = before - 1; end >= 0;) {
         off_t start = 0;
@@ -320,22 +347,85 @@ bool JournalReader::FindFolder(unsigned long number, off_t before, FolderIdentit
         if (json.is_null() || IsHeader(json)) {
             return false;
         }
-        const auto found = json.find("folder");
-        if (found == json.end() || !found->is_number_unsigned() || !json.contains("path")) {
+        const auto folder = json.find("folder");
+        if (folder == json.end() || !folder->is_number_unsigned() || json.contains("old")) {
             continue;  // a rename line (or one of the earlier format)
+        }
+        if (folder->get<unsigned long>() != number) {
+            if (nearest) {
+                return false;
+            }
+            continue;
         }
         const auto dev = json.find("dev");
         const auto ino = json.find("ino");
-        if (found->get<unsigned long>() != number || !GetText(json, "path", folder.path) ||
-            !folder.path.starts_with('/') || dev == json.end() || !dev->is_number_unsigned() ||
-            ino == json.end() || !ino->is_number_unsigned()) {
+        const auto in = json.find("in");
+        if (dev == json.end() || !dev->is_number_unsigned() || ino == json.end() ||
+            !ino->is_number_unsigned()) {
             return false;
         }
-        folder.dev = static_cast<dev_t>(dev->get<std::uint64_t>());
-        folder.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
-        return true;
+        found.dev = static_cast<dev_t>(dev->get<std::uint64_t>());
+        found.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
+        found.start = start;
+        if (in != json.end()) {
+            found.in = in->is_number_unsigned() ? in->get<unsigned long>() : number;
+            return found.in < number && GetText(json, "name", found.text) && IsName(found.text);
+        }
+        found.in = 0;
+        return GetText(json, "path", found.text) && found.text.starts_with('/');
     }
     return false;
+}
+
+bool JournalReader::FindFolder(unsigned long number, off_t before, FolderIdentity& folder) {
+    // The folder lines above are climbed until one with a whole path, or one whose path is known
+    // from the last folder found: m_chain holds the folders on m_chainPath, outermost first.
+    struct Pending {
+        unsigned long number;
+        dev_t dev;
+        ino_t ino;
+        std::string name;
+    };
+    std::vector<Pending> pending;
+    unsigned long current = number;
+    bool nearest = true;
+    while (true) {
+        const auto known = std::find_if(m_chain.begin(), m_chain.end(),
+                                        [&](const ChainFolder& chain) { return chain.number == current; });
+        if (known != m_chain.end()) {
+            m_chain.erase(known + 1, m_chain.end());
+            m_chainPath.resize(known->length);
+            break;
+        }
+        FolderLine line;
+        if (!FindFolderLine(current, before, nearest, line)) {
+            return false;
+        }
+        nearest = false;
+        if (line.in == 0) {
+            m_chain.assign(1, {current, line.dev, line.ino, line.text.size()});
+            m_chainPath = line.text;
+            break;
+        }
+        pending.push_back({current, line.dev, line.ino, std::move(line.text)});
+        current = line.in;
+        before = line.start;
+    }
+    for (auto step = pending.rbegin(); step != pending.rend(); ++step) {
+        if (!m_chainPath.ends_with('/')) {
+            m_chainPath += '/';
+        }
+        m_chainPath += step->name;
+        m_chain.push_back({step->number, step->dev, step->ino, m_chainPath.size()});
+    }
+    const ChainFolder& target = m_chain.back();
+    if (target.number != number) {
+        return false;
+    }
+    folder.path = m_chainPath;
+    folder.dev = target.dev;
+    folder.ino = target.ino;
+    return true;
 }
 
 UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
@@ -362,6 +452,7 @@ UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
         }
         if (IsHeader(json)) {
             m_haveFolder = false;
+            m_chain.clear();  // the numbers of folder lines count from 1 in each run
             continue;
         }
         const auto folder = json.find("folder");
@@ -382,7 +473,7 @@ UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
             return Next::kProblem;
         }
         const unsigned long number = folder->get<unsigned long>();
-        if (json.contains("path")) {
+        if (json.contains("path") || json.contains("in")) {
             m_haveFolder = false;  // rename lines above this one belong to other folder lines
             continue;
         }

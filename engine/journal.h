@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/batch_host.h"
 #include "engine/folder_identity.h"
@@ -57,6 +59,8 @@ private:
     CanonicalFolders m_folders;
     FolderIdentity m_folder;  // of the last folder line
     unsigned long m_folderNumber = 0;
+    std::string m_chainPath;
+    std::vector<std::pair<unsigned long, std::size_t>> m_chain;  // folder line, length of its path
 };
 
 // Reads a journal from its end, newest rename first, in bounded memory (a block and the line at
@@ -74,7 +78,15 @@ private:
     // The line before position end (exclusive; the newline that ends it is not part of it),
     // with where it starts. False at the start of the file.
     bool LineBefore(off_t end, std::string& line, off_t& start) const;
-    bool FindFolder(unsigned long number, off_t before, FolderIdentity& folder) const;
+    struct FolderLine {
+        unsigned long in = 0;  // the folder line it lies in, or 0 when text is a whole path
+        std::string text;      // its name, or its whole path
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t start = 0;
+    };
+    bool FindFolderLine(unsigned long number, off_t before, bool nearest, FolderLine& found) const;
+    bool FindFolder(unsigned long number, off_t before, FolderIdentity& folder);
     SkippedEntry Problem(std::size_t lineNumber, const std::string& reason) const;
 
     std::string m_path;
@@ -86,8 +98,16 @@ private:
     // The folder line the rename lines at hand belong to, and where it starts.
     bool m_haveFolder = false;
     unsigned long m_folderNumber = 0;
-    off_t m_folderStart = 0;
     FolderIdentity m_folder;
+    // The folders on the path found last, outermost first, with the length of their path.
+    struct ChainFolder {
+        unsigned long number;
+        dev_t dev;
+        ino_t ino;
+        std::size_t length;
+    };
+    std::string m_chainPath;
+    std::vector<ChainFolder> m_chain;
 };
 
 }  // namespace versalo
