@@ -23,6 +23,9 @@ namespace versalo {
 // then one line per rename, written and handed to the system before the rename is made, naming
 // the folder line, the entry's inode number (it lies on the folder's device), old and new name:
 //   {"folder":1,"ino":1377,"old":"IMG_01.JPG","new":"img_01.jpg"}
+// A folder inside the folder of an earlier folder line of the run names that line and its own
+// name instead of its whole path, so that a deep tree does not repeat long paths:
+//   {"folder":2,"in":1,"name":"2024","dev":2049,"ino":1390}
 // A rename line belongs to the nearest folder line above it, which carries its number.
 // Names and paths that are valid UTF-8 are plain JSON strings. One that is not (Linux names are
 // bytes) gets a readable form with each odd byte as \xNN text, and its exact bytes in hexadecimal
