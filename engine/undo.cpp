@@ -23,17 +23,22 @@ BeforeRename UndoRecord::Renaming(const RenameStep& step) {
     m_pending = {};
     m_pending.oldName = step.oldName;
     m_pending.newName = step.newName;
-    FolderIdentity folder;
     struct stat entry {};
-    if (::fstatat(step.dirfd, step.oldName.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
-        m_folders.Identify(step.dirfd, folder)) {
+    struct stat folder {};
+    // Renames come folder by folder: the folder's path is worked out once for each.
+    const bool sameFolder = ::fstat(step.dirfd, &folder) == 0 && m_haveFolder &&
+                            folder.st_dev == m_folder.dev && folder.st_ino == m_folder.ino;
+    if (!sameFolder) {
+        m_haveFolder = m_folders.Identify(step.dirfd, m_folder);
+    }
+    if (::fstatat(step.dirfd, step.oldName.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && m_haveFolder) {
         if (S_ISDIR(entry.st_mode)) {
             m_folders.FolderMoving(entry.st_dev, entry.st_ino);
         }
-        m_pending.folder = std::move(folder.path);
+        m_pending.folder = m_folder.path;
         m_pending.identified = true;
-        m_pending.folderDev = folder.dev;
-        m_pending.folderIno = folder.ino;
+        m_pending.folderDev = m_folder.dev;
+        m_pending.folderIno = m_folder.ino;
         m_pending.ino = entry.st_ino;
         m_havePending = true;
     } else {

@@ -52,6 +52,8 @@ public:
 
 private:
     CanonicalFolders m_folders;
+    FolderIdentity m_folder;  // of the last rename
+    bool m_haveFolder = false;
     UndoStep m_pending;
     bool m_havePending = false;
     std::vector<UndoStep> m_steps;
