@@ -139,6 +139,36 @@ TEST_P(Exfat, AGivenSpellingThatFindsTheWantedNameIsDone) {
     EXPECT_EQ(NamesIn(exfat.Dir()), Names{"README"});
 }
 
+TEST_P(Exfat, JournalAndUndo) {
+    // Inode numbers there hold only for lookups by the stored spelling, and the case-only moves
+    // back go through a temporary name over a placeholder: every name must come back.
+    Scratch work;
+    ExfatMount exfat(work.Root());
+    if (!exfat.Ok()) {
+        GTEST_SKIP() << "no exFAT file system here: " << exfat.Reason();
+    }
+    const std::string dir = exfat.Dir();
+    ASSERT_EQ(::mkdir((dir + "/Sub Folder").c_str(), 0755), 0);
+    for (const char* file : {"/Sub Folder/INNER.TXT", "/README", "/Mixed.Case"}) {
+        const int fd = ::open((dir + file).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << file;
+        ::close(fd);
+    }
+    const Manifest before = TakeManifest(dir);
+    const std::string journal = work.Path("journal");
+    std::vector<std::string> args{"-l", "--journal", journal};
+    if (GetParam()) {
+        args.push_back("-t");
+    }
+    args.push_back(dir + "/.");
+    RunResult run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(NamesIn(dir), (Names{"mixed.case", "readme", "sub folder"}));
+    run = RunCli({"--undo", journal});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(TakeManifest(dir), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, Exfat, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& param) {
                              return param.param ? "TwoMoves" : "Direct";
