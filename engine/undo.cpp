@@ -146,23 +146,44 @@ bool SameEntry(int dirfd, const std::string& name, ino_t ino, struct stat& statu
     return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_ino == ino;
 }
 
-// The temporary name ("ZX...") under which the entry with inode ino waits, if any.
-bool FindStranded(int dirfd, ino_t ino, std::string& name) {
-    std::vector<ListedEntry> entries;
-    int error = 0;
-    ReadFolder(dirfd, entries, error);
-    struct stat status {};
-    for (const ListedEntry& entry : entries) {
-        if (entry.name.starts_with(kTempPrefix) && SameEntry(dirfd, entry.name, ino, status)) {
-            name = entry.name;
-            return true;
+// The temporary names ("ZX...") of the folder undo looked into last: a run killed between the two
+// moves of a rename leaves its entry under one. A folder is read for them only once, however many
+// of its entries are missing.
+class TemporaryNames {
+public:
+    // The temporary name under which the entry with inode ino waits in the folder, if any; the
+    // name is forgotten, since it is about to be given back.
+    bool Find(int dirfd, const std::string& folder, ino_t ino, std::string& name) {
+        if (folder != m_folder) {
+            m_folder = folder;
+            m_names.clear();
+            std::vector<ListedEntry> entries;
+            int error = 0;
+            ReadFolder(dirfd, entries, error);
+            for (ListedEntry& entry : entries) {
+                if (entry.name.starts_with(kTempPrefix)) {
+                    m_names.push_back(std::move(entry.name));
+                }
+            }
         }
+        struct stat status {};
+        for (auto found = m_names.begin(); found != m_names.end(); ++found) {
+            if (SameEntry(dirfd, *found, ino, status)) {
+                name = std::move(*found);
+                m_names.erase(found);
+                return true;
+            }
+        }
+        return false;
     }
-    return false;
-}
+
+private:
+    std::string m_folder;
+    std::vector<std::string> m_names;
+};
 
 // Takes back one step; the outcome goes into ctx.
-void UndoOne(const UndoStep& step, NoFollowFolders& folders, BatchContext& ctx) {
+void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& temporaries, BatchContext& ctx) {
     const std::string path = JoinPath(step.folder, step.newName);
     if (!AreCaseSpellings(step.oldName, step.newName)) {
         ctx.skipped.Add(path, "'" + PrintablePath(step.oldName) + "' und '" + PrintablePath(step.newName) +
@@ -195,7 +216,7 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, BatchContext& ctx) 
         // Still (or again) under its old name: the rename was written down but never made (the
         // run was stopped in between), or it has been taken back already. Nothing to do.
         std::string stranded;
-        if (step.identified && !ctx.dryRun && FindStranded(dirfd, step.ino, stranded)) {
+        if (step.identified && !ctx.dryRun && temporaries.Find(dirfd, step.folder, step.ino, stranded)) {
             // Killed between the two moves of a rename: the entry waits under its temporary name.
             RecordOutcome(ctx, step.folder, stranded, step.oldName,
                           RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
@@ -268,6 +289,7 @@ BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions&
     ctx.listener = options.listener;
     ctx.dryRun = options.dryRun;
     NoFollowFolders folders;
+    TemporaryNames temporaries;
     int shownPercent = 0;
     UndoStep step;
     SkippedEntry problem;
@@ -279,7 +301,7 @@ BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions&
         if (next == UndoSource::Next::kProblem) {
             ctx.skipped.Add(std::move(problem.path), std::move(problem.reason));
         } else {
-            UndoOne(step, folders, ctx);
+            UndoOne(step, folders, temporaries, ctx);
         }
         ctx.EntryDone();
         // Undo goes entry by entry, not item by item: show each whole percent and let the window
