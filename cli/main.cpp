@@ -73,16 +73,12 @@ int Run(const versalo::cli::Options& options) {
     }
     batchOptions.listener = listeners.Empty() ? nullptr : &listeners;
 
-    std::vector<RenameStep> undoSteps;
+    JournalReader undoJournal;
     if (!options.undo.empty()) {
         std::string error;
-        std::string warning;
-        if (!ReadJournal(options.undo, undoSteps, error, warning)) {
+        if (!undoJournal.Open(options.undo, error)) {
             host.Note("versalo-cli: " + error);
             return kExitIncomplete;
-        }
-        if (!warning.empty()) {
-            host.Note("versalo-cli: " + warning);
         }
     }
 
@@ -90,12 +86,16 @@ int Run(const versalo::cli::Options& options) {
     BatchResult result;
     if (!cli::Interrupted()) {
         result = options.undo.empty() ? ProcessDrop(DropData{true, options.paths}, host, batchOptions)
-                                      : UndoRenames(undoSteps, host, batchOptions);
+                                      : UndoRenames(undoJournal, host, batchOptions);
     }
     if (journal && !journal->Ok()) {
         host.Note("versalo-cli: das Journal '" + options.journal +
                   "' konnte nicht weitergeschrieben werden: " + ErrorText(journal->Error()) +
-                  "; der Lauf wurde angehalten, die letzte Umbenennung fehlt im Journal.");
+                  "; der Lauf wurde vor der nächsten Umbenennung angehalten.");
+    }
+    if (journal && journal->LeftItselfOut()) {
+        host.Note("versalo-cli: das Journal '" + options.journal +
+                  "' liegt selbst unter den umzubenennenden Einträgen und behält seinen Namen.");
     }
     const bool listingWritten = renameListing.Flush();
     host.ClearProgress();

@@ -6,6 +6,15 @@
 
 namespace versalo::cli {
 
+BeforeRename RenameFanOut::Renaming(const RenameStep& step) {
+    for (RenameListener* listener : m_listeners) {
+        if (const BeforeRename answer = listener->Renaming(step); answer != BeforeRename::kGo) {
+            return answer;
+        }
+    }
+    return BeforeRename::kGo;
+}
+
 void RenameFanOut::Renamed(const RenameStep& step) {
     for (RenameListener* listener : m_listeners) {
         listener->Renamed(step);

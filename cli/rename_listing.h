@@ -13,6 +13,8 @@ class RenameFanOut : public RenameListener {
 public:
     void Add(RenameListener* listener) { m_listeners.push_back(listener); }
     bool Empty() const { return m_listeners.empty(); }
+    // The first listener that does not say go decides.
+    BeforeRename Renaming(const RenameStep& step) override;
     void Renamed(const RenameStep& step) override;
 
 private:

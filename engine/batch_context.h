@@ -1,9 +1,14 @@
 #pragma once
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstddef>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "engine/batch_host.h"
 #include "engine/folder_rename.h"
@@ -31,6 +36,15 @@ struct BatchContext {
             found = folderNames.emplace(folder, FolderNames(dirfd)).first;
         }
         return found->second;
+    }
+
+    // In a dry run: the dropped items it has "renamed" (device, inode), which the real run would
+    // meet again under their new names (overlapping paths such as "A/B A").
+    std::set<std::pair<dev_t, ino_t>> dryRunRenamed;
+    bool DryRunRenamed(int dirfd, const std::string& name) const {
+        struct stat status {};
+        return !dryRunRenamed.empty() && ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+               dryRunRenamed.contains({status.st_dev, status.st_ino});
     }
 
     bool Stopped() const { return host != nullptr && host->QuitRequested(); }

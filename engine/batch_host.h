@@ -41,15 +41,29 @@ public:
 // One rename the batch made (or, in a dry run, would make), in the folder it was made in.
 // A two-move rename is one step.
 struct RenameStep {
-    std::string folder;
+    std::string folder;  // as shown in messages
     std::string oldName;
     std::string newName;
+    // The open folder the rename is made in, for a listener that must identify it (device, inode,
+    // canonical path). Only valid during Renaming(); -1 in Renamed() and in a dry run.
+    int dirfd = -1;
 };
 
-// Told of every rename as it is made: for the command line's listing and journal and for undo.
+// What a listener says right before a rename.
+enum class BeforeRename {
+    kGo,        // make the rename
+    kLeaveOut,  // leave this entry as it is (the journal file itself); not an error
+    kStop,      // make no rename any more (the journal could not be written)
+};
+
+// Told of every rename: for the command line's listing and journal and for undo.
 class RenameListener {
 public:
     virtual ~RenameListener() = default;
+    // Right before a rename is made (never in a dry run): a journal writes its line here, so that
+    // a run killed between this call and the rename, or right after it, still has the line.
+    virtual BeforeRename Renaming(const RenameStep& /*step*/) { return BeforeRename::kGo; }
+    // After the rename was made (in a dry run: would be made).
     virtual void Renamed(const RenameStep& step) = 0;
 };
 

@@ -73,6 +73,19 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, st
     return Below::kNothing;
 }
 
+// A dropped folder that the walk did not enter because it is a link or a file now: another
+// program swapped it right after its rename. The walk follows no link, so nothing else was
+// touched, but the folder's contents kept their names: say so.
+void ReportSwappedFolder(const ItemPaths& item, BatchContext& ctx) {
+    struct stat status {};
+    if (::lstat(item.existing.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+        ctx.skipped.Add(item.shown,
+                        "war ein Ordner und wurde gleich nach dem Umbenennen durch " +
+                            std::string(S_ISLNK(status.st_mode) ? "eine Verknüpfung" : "eine Datei") +
+                            " ersetzt; sein Inhalt bleibt, wie er ist");
+    }
+}
+
 std::string WithoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
@@ -118,8 +131,12 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
             if (below != Below::kWalked) {
                 const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
                 ctx.EntryDone();
-                if (!item.missing && !ctx.Stopped() && RenameTree(item.existing, ctx, item.shown)) {
-                    walkedFolders[dropped] = item.existing;
+                if (!item.missing && !ctx.Stopped()) {
+                    if (RenameTree(item.existing, ctx, item.shown)) {
+                        walkedFolders[dropped] = item.existing;
+                    } else if (item.wasFolder) {
+                        ReportSwappedFolder(item, ctx);
+                    }
                 }
             }
         }

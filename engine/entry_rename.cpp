@@ -62,13 +62,30 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
     }
     const std::string newName = ConvertName(name);
     FolderRenameResult result;
-    if (newName == name) {
+    if (ctx.dryRun && newName != name && ctx.DryRunRenamed(dirfd, name)) {
+        // A dropped item that the dry run has renamed already, met again by the walk of a folder
+        // dropped later: the real run finds it under its new name, with nothing left to change.
+        // Nor is it entered again: the real run would find everything below renamed as well.
+        ++ctx.unchanged;
+        return {name, name, /*vanished=*/true};
+    } else if (newName == name) {
         result = {RenameStatus::kUnchanged, 0, name, {}};
     } else if (names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName))) {
         result = {RenameStatus::kCollision, EEXIST, name, {}};
     } else if (ctx.dryRun) {
         result = {RenameStatus::kRenamed, 0, newName, {}};
     } else {
+        const BeforeRename before = ctx.listener != nullptr
+                                        ? ctx.listener->Renaming({folderPath, name, newName, dirfd})
+                                        : BeforeRename::kGo;
+        if (before == BeforeRename::kLeaveOut) {
+            return {name, name};
+        }
+        if (before == BeforeRename::kStop) {
+            ctx.skipped.Add(JoinPath(folderPath, name),
+                            "nicht umbenannt, da das Journal nicht geschrieben werden kann");
+            return {name, name};
+        }
         result = RenameInFolder(dirfd, name, newName, twoMove);
     }
     if (result.status == RenameStatus::kRenamed) {

@@ -14,7 +14,9 @@ namespace versalo {
 struct EntryNames {
     std::string existing;
     std::string shown;
-    bool vanished = false;  // the entry was gone when its turn came
+    // The entry was gone when its turn came (or, in a dry run, was dealt with before as a
+    // dropped item): nothing to enter.
+    bool vanished = false;
 };
 
 // Gives one entry of an open folder its new name under the case type in force and records the

@@ -14,6 +14,67 @@
 
 namespace versalo {
 
+namespace {
+
+// The rename for file systems that refuse RENAME_NOREPLACE (FUSE ones: exfat-fuse, ntfs-3g,
+// bindfs, sshfs), which offer only a rename that replaces its target. Looking first and renaming
+// then would destroy a file another program creates in between. So the target name is reserved
+// first with an exclusive create (an empty file, or an empty folder for a folder: rename(2) puts a
+// folder only over a folder), and the entry is renamed over that placeholder, which is checked
+// right before to be still ours (same inode) and still empty. What remains possible: another
+// program opens the placeholder by its name and writes into it between that check and the
+// rename, two system calls apart; what it wrote is then replaced. On a failure the placeholder is
+// removed again if it is still ours and empty.
+int PlaceholderRename(int dirfd, const std::string& from, const std::string& to) {
+    struct stat entry {};
+    if (::fstatat(dirfd, from.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    const bool folder = S_ISDIR(entry.st_mode);
+    int placeholder = -1;
+    if (folder) {
+        if (::mkdirat(dirfd, to.c_str(), 0700) != 0) {
+            return errno;  // EEXIST also where the name exists in another spelling (exFAT)
+        }
+        placeholder = ::openat(dirfd, to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } else {
+        placeholder = ::openat(dirfd, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (placeholder < 0) {
+            return errno;
+        }
+    }
+    struct stat ours {};
+    if (placeholder < 0 || ::fstat(placeholder, &ours) != 0) {
+        const int error = errno;
+        if (placeholder >= 0) {
+            ::close(placeholder);
+        }
+        if (folder) {
+            ::unlinkat(dirfd, to.c_str(), AT_REMOVEDIR);  // only succeeds while it is empty
+        }
+        return error;
+    }
+    const auto stillOurs = [&] {
+        struct stat now {};
+        struct stat content {};
+        return ::fstatat(dirfd, to.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == ours.st_dev &&
+               now.st_ino == ours.st_ino && ::fstat(placeholder, &content) == 0 &&
+               (folder || content.st_size == 0);
+    };
+    int error = EEXIST;  // the placeholder was taken over: its name is someone else's now
+    // A folder over a folder: the kernel itself refuses to replace one that is not empty.
+    if (stillOurs()) {
+        error = ::renameat(dirfd, from.c_str(), dirfd, to.c_str()) == 0 ? 0 : errno;
+    }
+    if (error != 0 && stillOurs()) {
+        ::unlinkat(dirfd, to.c_str(), folder ? AT_REMOVEDIR : 0);
+    }
+    ::close(placeholder);
+    return error;
+}
+
+}  // namespace
+
 int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
     if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
@@ -22,17 +83,7 @@ int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
     if (error != EINVAL && error != ENOSYS) {
         return error;
     }
-    struct stat target {};
-    if (::fstatat(dirfd, to.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
-        return EEXIST;
-    }
-    if (errno != ENOENT) {
-        return errno;
-    }
-    if (::renameat(dirfd, from.c_str(), dirfd, to.c_str()) == 0) {
-        return 0;
-    }
-    return errno;
+    return PlaceholderRename(dirfd, from, to);
 }
 
 namespace {

@@ -39,8 +39,9 @@ FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const s
                                   bool twoMove);
 
 // renameat2(RENAME_NOREPLACE) inside one folder. On file systems that refuse the flag, the
-// target is looked up first and the plain rename made only when it is absent (another program
-// could create the name between the two calls; that small window is accepted). Returns 0 or errno.
+// target name is first reserved by an exclusive create of an empty placeholder (a folder for a
+// folder), and the entry is renamed over it once it is found unchanged; a target that exists gives
+// EEXIST, as the flag would. Returns 0 or errno.
 int NoReplaceRename(int dirfd, const std::string& from, const std::string& to);
 
 // Opens a path like open(2), also when it is longer than the system's path-length limit, by

@@ -1,54 +1,168 @@
 #include "engine/journal.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <map>
-#include <sstream>
+#include <nlohmann/json.hpp>
 
-#include "collection/paths.h"
+#include "collection/text_case.h"
 #include "collection/version.h"
 #include "engine/error_text.h"
+#include "engine/skip_report.h"
 
 namespace versalo {
 
-std::string JournalString(const std::string& bytes) {
-    std::string out = "\"";
+namespace {
+
+// Keys in the order written, so that a line reads naturally.
+using Json = nlohmann::ordered_json;
+
+constexpr int kFormat = 2;
+constexpr off_t kBlockSize = 64 * 1024;
+
+std::string Hex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte >= 0x20 && byte < 0x7F) {
-            out += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-            out += escaped;
-        }
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
     }
-    out += '"';
-    return out;
+    return text;
 }
 
+bool FromHex(const std::string& text, std::string& bytes) {
+    if (text.size() % 2 != 0) {
+        return false;
+    }
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    bytes.clear();
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = digit(text[i]);
+        const int low = digit(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
+// A name or path: as it is when it is UTF-8, else readable and, beside it, exact.
+void PutText(Json& line, const std::string& key, const std::string& bytes) {
+    if (IsValidUtf8(bytes)) {
+        line[key] = bytes;
+    } else {
+        line[key] = PrintablePath(bytes);
+        line[key + "_hex"] = Hex(bytes);
+    }
+}
+
+bool GetText(const Json& line, const std::string& key, std::string& bytes) {
+    const auto exact = line.find(key + "_hex");
+    if (exact != line.end()) {
+        return exact->is_string() && FromHex(exact->get<std::string>(), bytes);
+    }
+    const auto text = line.find(key);
+    if (text == line.end() || !text->is_string()) {
+        return false;
+    }
+    bytes = text->get<std::string>();
+    return true;
+}
+
+// The earlier format wrote one character per byte; the parser hands those out as UTF-8.
+bool GetBytesPerCharacter(const Json& line, const char* key, std::string& bytes) {
+    const auto text = line.find(key);
+    if (text == line.end() || !text->is_string()) {
+        return false;
+    }
+    const std::string& utf8 = text->get_ref<const std::string&>();
+    bytes.clear();
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            bytes += static_cast<char>(byte);
+        } else if ((byte & 0xE0) == 0xC0 && i + 1 < utf8.size() && byte <= 0xC3) {
+            bytes += static_cast<char>(((byte & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+        } else {
+            return false;  // above U+00FF: not written by that format
+        }
+    }
+    return true;
+}
+
+bool IsName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+bool IsHeader(const Json& line) {
+    const auto journal = line.find("journal");
+    return journal != line.end() && journal->is_string() && journal->get<std::string>() == "versalo";
+}
+
+Json Parse(const std::string& line) {
+    Json json = Json::parse(line, nullptr, /*allow_exceptions=*/false);
+    return json.is_object() ? json : Json();
+}
+
+// A folder inside the folder of an earlier line of this run is written as that line's number and
+// its own name: a tree thousands of levels deep would otherwise repeat its long paths over and
+// over. chain holds the folder lines of the run whose paths lead to the last one written.
+void PutFolderPath(Json& line, const std::string& path, unsigned long number, std::string& chainPath,
+                   std::vector<std::pair<unsigned long, std::size_t>>& chain) {
+    while (!chain.empty()) {
+        const std::size_t length = chain.back().second;
+        const bool below = path.size() > length && path.compare(0, length, chainPath, 0, length) == 0 &&
+                           (length == 1 || path[length] == '/');
+        if (below) {
+            break;
+        }
+        chain.pop_back();
+    }
+    const std::size_t nameStart = chain.empty() ? 0 : chain.back().second == 1 ? 1 : chain.back().second + 1;
+    if (!chain.empty() && path.find('/', nameStart) == std::string::npos) {
+        line["in"] = chain.back().first;
+        PutText(line, "name", path.substr(nameStart));
+    } else {
+        PutText(line, "path", path);
+    }
+    chainPath = path;
+    chain.emplace_back(number, path.size());
+}
+
+}  // namespace
+
 JournalWriter::JournalWriter(const std::string& path) {
-    char* workingFolder = ::getcwd(nullptr, 0);
-    if (workingFolder == nullptr) {
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    struct stat status {};
+    if (m_fd < 0 || ::fstat(m_fd, &status) != 0) {
         m_error = errno;
         return;
     }
-    m_workingFolder = workingFolder;
-    std::free(workingFolder);
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (m_fd < 0) {
-        m_error = errno;
-        return;
+    m_dev = status.st_dev;
+    m_ino = status.st_ino;
+    // A run stopped in the middle of a line (a full disk) left it unfinished: this run's header
+    // must not be glued onto it.
+    char last = '\n';
+    if (status.st_size > 0 && ::pread(m_fd, &last, 1, status.st_size - 1) == 1 && last != '\n') {
+        WriteLine("");
     }
-    WriteLine("{\"journal\":\"versalo\",\"version\":\"" + VersionNumberText() + "\"}");
+    Json header;
+    header["journal"] = "versalo";
+    header["format"] = kFormat;
+    header["version"] = VersionNumberText();
+    WriteLine(header.dump());
 }
 
 JournalWriter::~JournalWriter() {
@@ -57,32 +171,53 @@ JournalWriter::~JournalWriter() {
     }
 }
 
-void JournalWriter::Renamed(const RenameStep& step) {
-    if (step.folder != m_lastFolder || m_lastFolderText.empty()) {
-        m_lastFolder = step.folder;
-        m_lastFolderText = JournalString(Absolute(step.folder));
+BeforeRename JournalWriter::Renaming(const RenameStep& step) {
+    if (m_error != 0) {
+        return BeforeRename::kStop;
     }
-    WriteLine("{\"folder\":" + m_lastFolderText + ",\"old\":" + JournalString(step.oldName) +
-              ",\"new\":" + JournalString(step.newName) + "}");
+    struct stat entry {};
+    if (::fstatat(step.dirfd, step.oldName.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+        return BeforeRename::kGo;  // the rename fails in turn and is reported; nothing to note
+    }
+    if (entry.st_dev == m_dev && entry.st_ino == m_ino) {
+        m_leftItselfOut = true;
+        return BeforeRename::kLeaveOut;
+    }
+    struct stat folder {};
+    if (::fstat(step.dirfd, &folder) != 0) {
+        m_error = errno;
+        return BeforeRename::kStop;
+    }
+    if (m_folderNumber == 0 || folder.st_dev != m_folder.dev || folder.st_ino != m_folder.ino) {
+        if (!m_folders.Identify(step.dirfd, m_folder)) {
+            m_error = errno;
+            return BeforeRename::kStop;
+        }
+        Json line;
+        line["folder"] = ++m_folderNumber;
+        PutFolderPath(line, m_folder.path, m_folderNumber, m_chainPath, m_chain);
+        line["dev"] = static_cast<std::uint64_t>(m_folder.dev);
+        line["ino"] = static_cast<std::uint64_t>(m_folder.ino);
+        if (!WriteLine(line.dump())) {
+            return BeforeRename::kStop;
+        }
+    }
+    if (S_ISDIR(entry.st_mode)) {
+        m_folders.FolderMoving(entry.st_dev, entry.st_ino);
+    }
+    Json line;
+    line["folder"] = m_folderNumber;
+    line["ino"] = static_cast<std::uint64_t>(entry.st_ino);
+    PutText(line, "old", step.oldName);
+    PutText(line, "new", step.newName);
+    return WriteLine(line.dump()) ? BeforeRename::kGo : BeforeRename::kStop;
 }
 
-std::string JournalWriter::Absolute(const std::string& folder) const {
-    if (folder.starts_with('/')) {
-        return folder;
-    }
-    std::string_view relative = folder;
-    while (relative.starts_with("./")) {
-        relative.remove_prefix(2);
-    }
-    if (relative.empty() || relative == ".") {
-        return m_workingFolder;
-    }
-    return JoinPath(m_workingFolder, relative);
-}
-
-void JournalWriter::WriteLine(const std::string& line) {
+// One write per line, so that a line is in the file (in the system's hands) as soon as this
+// returns: a run killed right afterwards, before or after its rename, still has it.
+bool JournalWriter::WriteLine(const std::string& line) {
     if (m_fd < 0 || m_error != 0) {
-        return;
+        return false;
     }
     const std::string text = line + "\n";
     std::size_t written = 0;
@@ -93,188 +228,285 @@ void JournalWriter::WriteLine(const std::string& line) {
                 continue;
             }
             m_error = errno;
-            return;
+            return false;
         }
         written += static_cast<std::size_t>(n);
     }
+    return true;
 }
 
-namespace {
+// ---------------------------------------------------------------------------------------------
 
-// Parses one journal line: a flat JSON object whose values are strings in the journal's escaping.
-bool ParseLine(const std::string& line, std::map<std::string, std::string>& fields) {
-    std::size_t i = 0;
-    const auto skipBlanks = [&] {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
-            ++i;
-        }
-    };
-    const auto parseString = [&](std::string& out) {
-        if (i >= line.size() || line[i] != '"') {
-            return false;
-        }
-        ++i;
-        while (i < line.size() && line[i] != '"') {
-            if (line[i] != '\\') {
-                out += line[i++];
-                continue;
-            }
-            if (++i >= line.size()) {
-                return false;
-            }
-            const char escape = line[i++];
-            switch (escape) {
-                case '"':
-                case '\\':
-                case '/':
-                    out += escape;
-                    break;
-                case 'n':
-                    out += '\n';
-                    break;
-                case 't':
-                    out += '\t';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                case 'u': {
-                    if (i + 4 > line.size()) {
-                        return false;
-                    }
-                    unsigned value = 0;
-                    for (int k = 0; k < 4; ++k) {
-                        const char h = line[i++];
-                        value <<= 4;
-                        if (h >= '0' && h <= '9') {
-                            value |= static_cast<unsigned>(h - '0');
-                        } else if (h >= 'a' && h <= 'f') {
-                            value |= static_cast<unsigned>(h - 'a' + 10);
-                        } else if (h >= 'A' && h <= 'F') {
-                            value |= static_cast<unsigned>(h - 'A' + 10);
-                        } else {
-                            return false;
-                        }
-                    }
-                    if (value > 0xFF) {
-                        return false;  // one character per byte: nothing above \u00FF is ours
-                    }
-                    out += static_cast<char>(value);
-                    break;
-                }
-                default:
-                    return false;
-            }
-        }
-        if (i >= line.size()) {
-            return false;
-        }
-        ++i;
-        return true;
-    };
-
-    skipBlanks();
-    if (i >= line.size() || line[i++] != '{') {
-        return false;
+JournalReader::~JournalReader() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
     }
-    skipBlanks();
-    if (i < line.size() && line[i] == '}') {
-        ++i;
-    } else {
-        while (true) {
-            std::string key;
-            std::string value;
-            skipBlanks();
-            if (!parseString(key)) {
-                return false;
-            }
-            skipBlanks();
-            if (i >= line.size() || line[i++] != ':') {
-                return false;
-            }
-            skipBlanks();
-            if (!parseString(value)) {
-                return false;
-            }
-            fields[key] = value;
-            skipBlanks();
-            if (i < line.size() && line[i] == ',') {
-                ++i;
-                continue;
-            }
-            if (i < line.size() && line[i] == '}') {
-                ++i;
-                break;
-            }
-            return false;
-        }
-    }
-    skipBlanks();
-    return i == line.size();
 }
 
-}  // namespace
-
-bool ReadJournal(const std::string& path, std::vector<RenameStep>& steps, std::string& error,
-                 std::string& warning) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "das Journal '" + path + "' kann nicht gelesen werden: " + ErrorText(errno);
+bool JournalReader::Open(const std::string& path, std::string& error) {
+    m_path = path;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (m_fd < 0 || ::fstat(m_fd, &status) != 0) {
+        error = "das Journal '" + PrintablePath(path) + "' kann nicht gelesen werden: " + ErrorText(errno);
         return false;
     }
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string content = buffer.str();
-
-    bool sawHeader = false;
-    std::size_t lineNumber = 0;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
-        const bool finished = end != std::string::npos;
-        if (!finished) {
-            end = content.size();
+    // One pass forward, a block at a time: the number of lines (for line numbers and progress)
+    // and the first line, which must be a header of ours.
+    std::string first;
+    bool firstDone = false;
+    char buffer[kBlockSize];
+    char last = '\n';
+    while (true) {
+        const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
-        const std::string line = content.substr(start, end - start);
-        start = end + 1;
-        ++lineNumber;
+        if (got < 0) {
+            error =
+                "das Journal '" + PrintablePath(path) + "' kann nicht gelesen werden: " + ErrorText(errno);
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        const char* begin = buffer;
+        const char* end = buffer + got;
+        m_lines += static_cast<std::size_t>(std::count(begin, end, '\n'));
+        if (!firstDone) {
+            const char* newline = std::find(begin, end, '\n');
+            first.append(begin, newline);
+            firstDone = newline != end || first.size() > 1024 * 1024;
+        }
+        last = end[-1];
+    }
+    if (last != '\n') {
+        ++m_lines;  // an unfinished last line
+    }
+    // An empty file: a run killed before its first line; there is nothing to take back.
+    if (status.st_size > 0 && !IsHeader(Parse(first))) {
+        error = "'" + PrintablePath(path) + "' ist kein Journal von Versalo.";
+        return false;
+    }
+    m_end = status.st_size;
+    if (m_end > 0 && last == '\n') {
+        --m_end;  // the newline ending the last line
+    }
+    m_atStart = status.st_size == 0;
+    m_lineNumber = m_lines + 1;
+    return true;
+}
+
+bool JournalReader::LineBefore(off_t end, std::string& line, off_t& start) const {
+    line.clear();
+    // Lines are short as a rule: read a little first and more only for a long one.
+    char buffer[kBlockSize];
+    off_t chunk = 512;
+    off_t position = end;
+    while (position > 0) {
+        const off_t from = std::max<off_t>(0, position - chunk);
+        chunk = std::min<off_t>(chunk * 4, kBlockSize);
+        const auto size = static_cast<std::size_t>(position - from);
+        if (::pread(m_fd, buffer, size, from) != static_cast<ssize_t>(size)) {
+            return false;
+        }
+        for (std::size_t i = size; i-- > 0;) {
+            if (buffer[i] == '\n') {
+                line.insert(0, buffer + i + 1, size - i - 1);
+                start = from + static_cast<off_t>(i) + 1;
+                return true;
+            }
+        }
+        line.insert(0, buffer, size);
+        position = from;
+    }
+    start = 0;
+    return true;
+}
+
+SkippedEntry JournalReader::Problem(std::size_t lineNumber, const std::string& reason) const {
+    return {m_path + ":" + std::to_string(lineNumber), reason};
+}
+
+bool JournalReader::FindFolderLine(unsigned long number, off_t before, bool nearest,
+                                   FolderLine& found) const {
+    // Back from a line to the folder line of that number; a header or an unreadable line on the
+    // way (the start of this run) means it is not there, and so, when the nearest folder line is
+    // asked for, does a folder line of another number.
+    std::string line;
+    for (off_t end = before - 1; end >= 0;) {
+        off_t start = 0;
+        if (!LineBefore(end, line, start)) {
+            return false;
+        }
+        end = start - 1;
         if (line.empty()) {
             continue;
         }
-        std::map<std::string, std::string> fields;
-        if (!ParseLine(line, fields)) {
-            if (!finished) {
-                warning = "Die letzte Zeile des Journals ist unvollständig und wird übergangen.";
-                break;
-            }
-            error = "Zeile " + std::to_string(lineNumber) + " des Journals '" + path + "' ist nicht lesbar.";
+        const Json json = Parse(line);
+        if (json.is_null() || IsHeader(json)) {
             return false;
         }
-        if (fields.contains("journal")) {
-            if (fields["journal"] != "versalo") {
-                error = "'" + path + "' ist kein Journal von Versalo.";
+        const auto folder = json.find("folder");
+        if (folder == json.end() || !folder->is_number_unsigned() || json.contains("old")) {
+            continue;  // a rename line (or one of the earlier format)
+        }
+        if (folder->get<unsigned long>() != number) {
+            if (nearest) {
                 return false;
             }
-            sawHeader = true;
             continue;
         }
-        if (!sawHeader) {
-            error = "'" + path + "' ist kein Journal von Versalo.";
+        const auto dev = json.find("dev");
+        const auto ino = json.find("ino");
+        const auto in = json.find("in");
+        if (dev == json.end() || !dev->is_number_unsigned() || ino == json.end() ||
+            !ino->is_number_unsigned()) {
             return false;
         }
-        if (!fields.contains("folder") || !fields.contains("old") || !fields.contains("new") ||
-            fields["old"].empty() || fields["new"].empty() || fields["old"].find('/') != std::string::npos ||
-            fields["new"].find('/') != std::string::npos) {
-            error = "Zeile " + std::to_string(lineNumber) + " des Journals '" + path + "' ist nicht lesbar.";
-            return false;
+        found.dev = static_cast<dev_t>(dev->get<std::uint64_t>());
+        found.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
+        found.start = start;
+        if (in != json.end()) {
+            found.in = in->is_number_unsigned() ? in->get<unsigned long>() : number;
+            return found.in < number && GetText(json, "name", found.text) && IsName(found.text);
         }
-        steps.push_back({fields["folder"], fields["old"], fields["new"]});
+        found.in = 0;
+        return GetText(json, "path", found.text) && found.text.starts_with('/');
     }
-    if (!sawHeader) {
-        error = "'" + path + "' ist kein Journal von Versalo.";
+    return false;
+}
+
+bool JournalReader::FindFolder(unsigned long number, off_t before, FolderIdentity& folder) {
+    // The folder lines above are climbed until one with a whole path, or one whose path is known
+    // from the last folder found: m_chain holds the folders on m_chainPath, outermost first.
+    struct Pending {
+        unsigned long number;
+        dev_t dev;
+        ino_t ino;
+        std::string name;
+    };
+    std::vector<Pending> pending;
+    unsigned long current = number;
+    bool nearest = true;
+    while (true) {
+        const auto known = std::find_if(m_chain.begin(), m_chain.end(),
+                                        [&](const ChainFolder& chain) { return chain.number == current; });
+        if (known != m_chain.end()) {
+            m_chain.erase(known + 1, m_chain.end());
+            m_chainPath.resize(known->length);
+            break;
+        }
+        FolderLine line;
+        if (!FindFolderLine(current, before, nearest, line)) {
+            return false;
+        }
+        nearest = false;
+        if (line.in == 0) {
+            m_chain.assign(1, {current, line.dev, line.ino, line.text.size()});
+            m_chainPath = line.text;
+            break;
+        }
+        pending.push_back({current, line.dev, line.ino, std::move(line.text)});
+        current = line.in;
+        before = line.start;
+    }
+    for (auto step = pending.rbegin(); step != pending.rend(); ++step) {
+        if (!m_chainPath.ends_with('/')) {
+            m_chainPath += '/';
+        }
+        m_chainPath += step->name;
+        m_chain.push_back({step->number, step->dev, step->ino, m_chainPath.size()});
+    }
+    const ChainFolder& target = m_chain.back();
+    if (target.number != number) {
         return false;
     }
+    folder.path = m_chainPath;
+    folder.dev = target.dev;
+    folder.ino = target.ino;
     return true;
+}
+
+UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
+    const std::string unreadable =
+        "die Zeile ist nicht lesbar (abgeschnitten oder beschädigt) und wird übergangen";
+    std::string line;
+    while (!m_atStart) {
+        off_t start = 0;
+        if (!LineBefore(m_end, line, start)) {
+            problem = {m_path, "das Journal kann nicht weitergelesen werden: " + ErrorText(errno)};
+            m_atStart = true;
+            return Next::kProblem;
+        }
+        --m_lineNumber;
+        m_atStart = start == 0;
+        m_end = start - 1;
+        if (line.empty()) {
+            continue;
+        }
+        const Json json = Parse(line);
+        if (json.is_null()) {
+            problem = Problem(m_lineNumber, unreadable);
+            return Next::kProblem;
+        }
+        if (IsHeader(json)) {
+            m_haveFolder = false;
+            m_chain.clear();  // the numbers of folder lines count from 1 in each run
+            continue;
+        }
+        const auto folder = json.find("folder");
+        step = {};
+        if (folder != json.end() && folder->is_string()) {
+            // The earlier format: the folder on every line, no device or inode numbers.
+            if (!GetBytesPerCharacter(json, "folder", step.folder) ||
+                !GetBytesPerCharacter(json, "old", step.oldName) ||
+                !GetBytesPerCharacter(json, "new", step.newName) || !IsName(step.oldName) ||
+                !IsName(step.newName) || !step.folder.starts_with('/')) {
+                problem = Problem(m_lineNumber, unreadable);
+                return Next::kProblem;
+            }
+            return Next::kStep;
+        }
+        if (folder == json.end() || !folder->is_number_unsigned()) {
+            problem = Problem(m_lineNumber, unreadable);
+            return Next::kProblem;
+        }
+        const unsigned long number = folder->get<unsigned long>();
+        if (json.contains("path") || json.contains("in")) {
+            m_haveFolder = false;  // rename lines above this one belong to other folder lines
+            continue;
+        }
+        const auto ino = json.find("ino");
+        if (ino == json.end() || !ino->is_number_unsigned() || !GetText(json, "old", step.oldName) ||
+            !GetText(json, "new", step.newName) || !IsName(step.oldName) || !IsName(step.newName)) {
+            problem = Problem(m_lineNumber, unreadable);
+            return Next::kProblem;
+        }
+        if (!m_haveFolder || m_folderNumber != number) {
+            m_haveFolder = FindFolder(number, start, m_folder);
+            m_folderNumber = number;
+            if (!m_haveFolder) {
+                problem = Problem(m_lineNumber,
+                                  "die Ordnerzeile, auf die sich die Zeile bezieht, fehlt oder ist "
+                                  "nicht lesbar; übergangen");
+                return Next::kProblem;
+            }
+        }
+        step.folder = m_folder.path;
+        step.identified = true;
+        step.folderDev = m_folder.dev;
+        step.folderIno = m_folder.ino;
+        step.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
+        return Next::kStep;
+    }
+    return Next::kEnd;
+}
+
+double JournalReader::Percent() const {
+    return m_lines == 0
+               ? 100.0
+               : static_cast<double>(m_lines + 1 - m_lineNumber) / static_cast<double>(m_lines) * 100.0;
 }
 
 }  // namespace versalo

@@ -1,23 +1,41 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/batch_host.h"
+#include "engine/folder_identity.h"
+#include "engine/undo.h"
 
 namespace versalo {
 
-// The undo journal of the command line: one JSON object per line. The first line of each run
-// names the program version:
-//   {"journal":"versalo","version":"2.6.5"}
-// then one line per rename, in the order made, its folder always as an absolute path (an undo
-// may run from another working folder):
-//   {"folder":"/home/anna/Fotos","old":"IMG_01.JPG","new":"img_01.jpg"}
-// Names are bytes, not necessarily UTF-8. So that any byte survives, every string holds one
-// character per byte: printable ASCII stands for itself, every other byte is written \u00XX.
+// The undo journal of the command line: JSON Lines, one object per line, readable by any JSON
+// tool. Each run starts with a header line (always at the start of a line):
+//   {"journal":"versalo","format":2,"version":"2.6.5"}
+// Before the first rename in a folder comes a folder line: a number for the folder within the
+// run, its canonical path at the time (absolute, no "." or "..", no symbolic link) and its device
+// and inode numbers:
+//   {"folder":1,"path":"/home/anna/Fotos","dev":2049,"ino":1311}
+// then one line per rename, written and handed to the system before the rename is made, naming
+// the folder line, the entry's inode number (it lies on the folder's device), old and new name:
+//   {"folder":1,"ino":1377,"old":"IMG_01.JPG","new":"img_01.jpg"}
+// A folder inside the folder of an earlier folder line of the run names that line and its own
+// name instead of its whole path, so that a deep tree does not repeat long paths:
+//   {"folder":2,"in":1,"name":"2024","dev":2049,"ino":1390}
+// A rename line belongs to the nearest folder line above it, which carries its number.
+// Names and paths that are valid UTF-8 are plain JSON strings. One that is not (Linux names are
+// bytes) gets a readable form with each odd byte as \xNN text, and its exact bytes in hexadecimal
+// beside it: "old":"Caf\\xE9","old_hex":"436166e9" (likewise "new_hex", "path_hex").
+//
+// The earlier format, which --undo still reads: a header without "format", then lines
+// {"folder":"/abs/path","old":"...","new":"..."} with the folder repeated and every byte of a
+// string written as one character (printable ASCII as itself, any other byte as \u00XX).
 
-// Appends each rename to the journal file as it is made, one write per line, so that a run that
-// is killed still leaves every rename made before in the file.
+// Writes the journal of one run, appending to the file.
 class JournalWriter : public RenameListener {
 public:
     explicit JournalWriter(const std::string& path);
@@ -25,29 +43,74 @@ public:
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    // False when the file could not be opened or a line could not be written; error() says why.
+    // False when the file could not be opened or a line could not be written; Error() says why.
     bool Ok() const { return m_error == 0; }
     int Error() const { return m_error; }
+    // True once the journal file itself was met among the entries to rename, and left alone.
+    bool LeftItselfOut() const { return m_leftItselfOut; }
 
-    void Renamed(const RenameStep& step) override;
+    BeforeRename Renaming(const RenameStep& step) override;
+    void Renamed(const RenameStep& /*step*/) override {}
 
 private:
-    void WriteLine(const std::string& line);
-    std::string Absolute(const std::string& folder) const;
-    std::string m_workingFolder;  // relative folders are written as seen from here
-    // Renames come folder by folder: the last folder's escaped text is kept for the next line.
-    std::string m_lastFolder;
-    std::string m_lastFolderText;
+    bool WriteLine(const std::string& line);
     int m_fd = -1;
     int m_error = 0;
+    dev_t m_dev = 0;  // the journal file itself
+    ino_t m_ino = 0;
+    bool m_leftItselfOut = false;
+    CanonicalFolders m_folders;
+    FolderIdentity m_folder;  // of the last folder line
+    unsigned long m_folderNumber = 0;
+    std::string m_chainPath;
+    std::vector<std::pair<unsigned long, std::size_t>> m_chain;  // folder line, length of its path
 };
 
-// Reads a journal. Returns false with a German message in error when it is not one; an
-// unfinished last line (a run killed while writing it) is left out and told in warning.
-bool ReadJournal(const std::string& path, std::vector<RenameStep>& steps, std::string& error,
-                 std::string& warning);
+// Reads a journal from its end, newest rename first, in bounded memory (a block and the line at
+// hand). A line that cannot be used (cut off by a full disk or a kill, damaged, or naming a
+// folder line that is missing) is handed out as a problem and the rest is read on.
+class JournalReader : public UndoSource {
+public:
+    ~JournalReader() override;
+    // False with a German message when the file cannot be read or is no journal of Versalo.
+    bool Open(const std::string& path, std::string& error);
+    Next Read(UndoStep& step, SkippedEntry& problem) override;
+    double Percent() const override;
 
-// One string of the journal, escaped as described above (with the quotes).
-std::string JournalString(const std::string& bytes);
+private:
+    // The line before position end (exclusive; the newline that ends it is not part of it),
+    // with where it starts. False at the start of the file.
+    bool LineBefore(off_t end, std::string& line, off_t& start) const;
+    struct FolderLine {
+        unsigned long in = 0;  // the folder line it lies in, or 0 when text is a whole path
+        std::string text;      // its name, or its whole path
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t start = 0;
+    };
+    bool FindFolderLine(unsigned long number, off_t before, bool nearest, FolderLine& found) const;
+    bool FindFolder(unsigned long number, off_t before, FolderIdentity& folder);
+    SkippedEntry Problem(std::size_t lineNumber, const std::string& reason) const;
+
+    std::string m_path;
+    int m_fd = -1;
+    off_t m_end = 0;  // lines before this position are still to be read
+    bool m_atStart = false;
+    std::size_t m_lines = 0;
+    std::size_t m_lineNumber = 0;  // of the line read last
+    // The folder line the rename lines at hand belong to, and where it starts.
+    bool m_haveFolder = false;
+    unsigned long m_folderNumber = 0;
+    FolderIdentity m_folder;
+    // The folders on the path found last, outermost first, with the length of their path.
+    struct ChainFolder {
+        unsigned long number;
+        dev_t dev;
+        ino_t ino;
+        std::size_t length;
+    };
+    std::string m_chainPath;
+    std::vector<ChainFolder> m_chain;
+};
 
 }  // namespace versalo

@@ -12,6 +12,7 @@ struct ItemPaths {
     std::string existing;
     std::string shown;
     bool missing = false;
+    bool wasFolder = false;  // the item was a folder (not a link to one) when it was renamed
 };
 
 // Gives one dropped file, folder or link its new name: the last component of path is passed

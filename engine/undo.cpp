@@ -7,8 +7,11 @@
 #include <cerrno>
 
 #include "collection/paths.h"
+#include "collection/text_case.h"
 #include "engine/batch_context.h"
 #include "engine/batch_cycle.h"
+#include "engine/case_rules.h"
+#include "engine/engine_state.h"
 #include "engine/entry_rename.h"
 #include "engine/error_text.h"
 #include "engine/folder_rename.h"
@@ -16,90 +19,228 @@
 
 namespace versalo {
 
+BeforeRename UndoRecord::Renaming(const RenameStep& step) {
+    m_pending = {};
+    m_pending.oldName = step.oldName;
+    m_pending.newName = step.newName;
+    struct stat entry {};
+    struct stat folder {};
+    // Renames come folder by folder: the folder's path is worked out once for each.
+    const bool sameFolder = ::fstat(step.dirfd, &folder) == 0 && m_haveFolder &&
+                            folder.st_dev == m_folder.dev && folder.st_ino == m_folder.ino;
+    if (!sameFolder) {
+        m_haveFolder = m_folders.Identify(step.dirfd, m_folder);
+    }
+    if (::fstatat(step.dirfd, step.oldName.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && m_haveFolder) {
+        if (S_ISDIR(entry.st_mode)) {
+            m_folders.FolderMoving(entry.st_dev, entry.st_ino);
+        }
+        m_pending.folder = m_folder.path;
+        m_pending.identified = true;
+        m_pending.folderDev = m_folder.dev;
+        m_pending.folderIno = m_folder.ino;
+        m_pending.ino = entry.st_ino;
+        m_havePending = true;
+    } else {
+        m_havePending = false;  // the rename will fail, or the folder has no path: nothing to keep
+    }
+    return BeforeRename::kGo;
+}
+
+void UndoRecord::Renamed(const RenameStep& step) {
+    if (m_havePending && step.oldName == m_pending.oldName && step.newName == m_pending.newName) {
+        m_steps.push_back(std::move(m_pending));
+    }
+    m_havePending = false;
+}
+
+bool AreCaseSpellings(const std::string& oldName, const std::string& newName) {
+    if (oldName == newName || !IsValidUtf8(oldName) || !IsValidUtf8(newName)) {
+        return false;
+    }
+    for (const std::int16_t caseType : {kCaseUpper, kCaseLower, kCaseInitialCapital}) {
+        if (ConvertNameAs(oldName, caseType) == newName) {
+            return true;
+        }
+    }
+    return ToLowerText(ToUpperText(oldName)) == ToLowerText(ToUpperText(newName));
+}
+
 namespace {
 
-// Keeps one folder open while consecutive steps stay in it. A batch's steps come folder by
-// folder, and taken back newest first they mostly climb from a folder to its parent: that one is
-// reached from the open folder by "..", so that even trees deeper than the path-length limit are
-// not looked up from the root again and again.
-class FolderCache {
+// Opens folders by their absolute path one component at a time, never following a symbolic link
+// (O_NOFOLLOW on every component), and keeps the folders on the last path open: consecutive
+// steps mostly lie in the same folder or close to it, and trees deeper than the path-length
+// limit are reached the same way. Undo renames only in the last folder opened, never in one
+// above it, so what is kept stays valid.
+class NoFollowFolders {
 public:
-    ~FolderCache() { Close(); }
-    int Open(const std::string& folder) {
-        if (m_fd >= 0 && folder == m_folder) {
-            return m_fd;
+    ~NoFollowFolders() { Truncate(0); }
+    // The folder's descriptor (owned here), or -1 with errno set.
+    int Open(const std::string& path) {
+        if (!path.starts_with('/')) {
+            errno = EINVAL;
+            return -1;
         }
-        int fd = -1;
-        if (m_fd >= 0 && IsParentOf(folder, m_folder)) {
-            fd = ClimbTo(m_fd, m_folder.substr(folder.size() + 1));
-        } else if (m_fd >= 0 && IsParentOf(m_folder, folder)) {
-            fd = ::openat(m_fd, folder.c_str() + m_folder.size() + 1,
-                          O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        std::vector<std::string> parts;
+        for (std::size_t start = 1; start <= path.size();) {
+            std::size_t end = path.find('/', start);
+            if (end == std::string::npos) {
+                end = path.size();
+            }
+            if (end > start && path.compare(start, end - start, ".") != 0) {
+                parts.push_back(path.substr(start, end - start));
+            }
+            start = end + 1;
         }
-        if (fd < 0) {
-            fd = OpenPath(folder.empty() ? "." : folder, O_PATH | O_DIRECTORY);
+        if (m_chain.empty()) {
+            const int root = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (root < 0) {
+                return -1;
+            }
+            m_chain.push_back({"", root});
         }
-        const int error = errno;
-        Close();
-        m_fd = fd;
-        m_folder = folder;
-        errno = error;
-        return m_fd;
+        std::size_t common = 0;
+        while (common < parts.size() && common + 1 < m_chain.size() &&
+               m_chain[common + 1].name == parts[common]) {
+            ++common;
+        }
+        Truncate(common + 1);
+        for (std::size_t i = common; i < parts.size(); ++i) {
+            const int fd =
+                ::openat(m_chain.back().fd, parts[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0) {
+                const int error = errno;
+                Truncate(i + 1);
+                errno = error;
+                return -1;
+            }
+            m_chain.push_back({parts[i], fd});
+        }
+        return m_chain.back().fd;
     }
 
 private:
-    // True when child is parent + "/" + one more name, and that name is a real one.
-    static bool IsParentOf(const std::string& parent, const std::string& child) {
-        if (child.size() <= parent.size() + 1 || !child.starts_with(parent) || child[parent.size()] != '/' ||
-            child.find('/', parent.size() + 1) != std::string::npos) {
-            return false;
+    struct Level {
+        std::string name;
+        int fd;
+    };
+    void Truncate(std::size_t size) {
+        while (m_chain.size() > size) {
+            ::close(m_chain.back().fd);
+            m_chain.pop_back();
         }
-        const std::string_view name = std::string_view(child).substr(parent.size() + 1);
-        return name != "." && name != "..";
+    }
+    std::vector<Level> m_chain;  // "/" first, then each component of the last path
+};
+
+std::string FolderUnreachable(int error) {
+    if (error == ELOOP || error == ENOTDIR) {
+        return "der Ordner ist nicht mehr erreichbar, ohne einer symbolischen Verknüpfung zu folgen; "
+               "nichts geändert";
+    }
+    return "der Ordner ist nicht erreichbar: " + ErrorText(error);
+}
+
+bool SameEntry(int dirfd, const std::string& name, ino_t ino, struct stat& status) {
+    return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_ino == ino;
+}
+
+// The temporary names ("ZX...") of the folder undo looked into last: a run killed between the two
+// moves of a rename leaves its entry under one. A folder is read for them only once, however many
+// of its entries are missing.
+class TemporaryNames {
+public:
+    // The temporary name under which the entry with inode ino waits in the folder, if any; the
+    // name is forgotten, since it is about to be given back.
+    bool Find(int dirfd, const std::string& folder, ino_t ino, std::string& name) {
+        if (folder != m_folder) {
+            m_folder = folder;
+            m_names.clear();
+            std::vector<ListedEntry> entries;
+            int error = 0;
+            ReadFolder(dirfd, entries, error);
+            for (ListedEntry& entry : entries) {
+                if (entry.name.starts_with(kTempPrefix)) {
+                    m_names.push_back(std::move(entry.name));
+                }
+            }
+        }
+        struct stat status {};
+        for (auto found = m_names.begin(); found != m_names.end(); ++found) {
+            if (SameEntry(dirfd, *found, ino, status)) {
+                name = std::move(*found);
+                m_names.erase(found);
+                return true;
+            }
+        }
+        return false;
     }
 
-    // The folder above the open folder childFd, when it is the one the path names: ".." leads to
-    // the folder the child really lies in, which is another one when the path reached the child
-    // through a symbolic link. So the child must be found in it under its name. Else -1.
-    static int ClimbTo(int childFd, const std::string& childName) {
-        const int parent = ::openat(childFd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (parent < 0) {
-            return -1;
-        }
-        struct stat child {};
-        struct stat named {};
-        if (::fstat(childFd, &child) == 0 &&
-            ::fstatat(parent, childName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            child.st_dev == named.st_dev && child.st_ino == named.st_ino) {
-            return parent;
-        }
-        ::close(parent);
-        return -1;
-    }
-    void Close() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = -1;
-    }
-    int m_fd = -1;
+private:
     std::string m_folder;
+    std::vector<std::string> m_names;
 };
 
 // Takes back one step; the outcome goes into ctx.
-void UndoStep(const RenameStep& step, int dirfd, BatchContext& ctx) {
+void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& temporaries, BatchContext& ctx) {
     const std::string path = JoinPath(step.folder, step.newName);
+    if (!AreCaseSpellings(step.oldName, step.newName)) {
+        ctx.skipped.Add(path, "'" + PrintablePath(step.oldName) + "' und '" + PrintablePath(step.newName) +
+                                  "' sind keine Schreibweisen desselben Namens; nicht zurückgenommen");
+        return;
+    }
+    const int dirfd = folders.Open(step.folder);
+    if (dirfd < 0) {
+        ctx.skipped.Add(path, FolderUnreachable(errno));
+        return;
+    }
+    struct stat status {};
+    bool otherDevice = false;
+    if (step.identified) {
+        if (::fstat(dirfd, &status) != 0 || status.st_ino != step.folderIno) {
+            ctx.skipped.Add(path,
+                            "der Ordner ist nicht mehr der, in dem umbenannt wurde (andere Inode-Nummer); "
+                            "nichts geändert");
+            return;
+        }
+        // A disk plugged in again may come back under another device number; its inode numbers
+        // still tell its entries apart, and both the folder's and the entry's must match.
+        otherDevice = status.st_dev != step.folderDev;
+    }
+    const bool atNewName = ::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    const int newError = errno;
+    const bool isRecorded = atNewName && (!step.identified || status.st_ino == step.ino);
+    if (!isRecorded) {
+        struct stat old {};
+        // Still (or again) under its old name: the rename was written down but never made (the
+        // run was stopped in between), or it has been taken back already. Nothing to do.
+        std::string stranded;
+        if (step.identified && !ctx.dryRun && temporaries.Find(dirfd, step.folder, step.ino, stranded)) {
+            // Killed between the two moves of a rename: the entry waits under its temporary name.
+            RecordOutcome(ctx, step.folder, stranded, step.oldName,
+                          RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
+                          "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben");
+        } else if (step.identified
+                       ? SameEntry(dirfd, step.oldName, step.ino, old)
+                       : (!atNewName && newError == ENOENT &&
+                          ::fstatat(dirfd, step.oldName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0)) {
+            ++ctx.unchanged;
+        } else if (atNewName) {
+            ctx.skipped.Add(path, otherDevice
+                                      ? "der Datenträger hat eine andere Gerätenummer als beim Umbenennen "
+                                        "(neu eingesteckt?), und der Eintrag ist nicht mehr derselbe; "
+                                        "nichts geändert"
+                                      : "unter dem neuen Namen steht inzwischen ein anderer Eintrag als "
+                                        "der umbenannte; er bleibt, wie er ist");
+        } else {
+            ctx.skipped.Add(path, ErrorText(newError));
+        }
+        return;
+    }
     const std::string taken = "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben";
     if (ctx.dryRun) {
         auto& names = ctx.NamesOf(dirfd, step.folder);
-        if (!names.contains(step.newName)) {
-            if (!names.contains(step.oldName)) {
-                ctx.skipped.Add(path, ErrorText(ENOENT));
-            } else {
-                ++ctx.unchanged;
-            }
-            return;
-        }
         FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
         if (names.contains(step.oldName)) {
             result = {RenameStatus::kCollision, EEXIST, step.newName, {}};
@@ -110,25 +251,34 @@ void UndoStep(const RenameStep& step, int dirfd, BatchContext& ctx) {
         RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
         return;
     }
-    struct stat status {};
-    if (::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        const int error = errno;
-        // Gone under its new name but there under its old one: taken back already (by an undo
-        // that was stopped half-way, say). Nothing to do, and nothing to complain of.
-        if (error == ENOENT && ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-            ++ctx.unchanged;
-        } else {
-            ctx.skipped.Add(path, ErrorText(error));
-        }
-        return;
-    }
     RecordOutcome(ctx, step.folder, step.newName, step.oldName,
                   RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false), taken);
 }
 
+class MemorySource : public UndoSource {
+public:
+    explicit MemorySource(const std::vector<UndoStep>& steps) : m_steps(steps), m_left(steps.size()) {}
+    Next Read(UndoStep& step, SkippedEntry& /*problem*/) override {
+        if (m_left == 0) {
+            return Next::kEnd;
+        }
+        step = m_steps[--m_left];
+        return Next::kStep;
+    }
+    double Percent() const override {
+        return m_steps.empty() ? 100.0
+                               : static_cast<double>(m_steps.size() - m_left) /
+                                     static_cast<double>(m_steps.size()) * 100.0;
+    }
+
+private:
+    const std::vector<UndoStep>& m_steps;
+    std::size_t m_left;
+};
+
 }  // namespace
 
-BatchResult UndoRenames(const std::vector<RenameStep>& steps, BatchHost& host, const BatchOptions& options) {
+BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions& options) {
     BatchResult result;
     if (!EnterBusyState(host, result)) {
         return result;
@@ -138,33 +288,43 @@ BatchResult UndoRenames(const std::vector<RenameStep>& steps, BatchHost& host, c
     ctx.host = &host;
     ctx.listener = options.listener;
     ctx.dryRun = options.dryRun;
-    FolderCache folders;
-    const std::size_t count = steps.size();
+    NoFollowFolders folders;
+    TemporaryNames temporaries;
     int shownPercent = 0;
-    for (std::size_t done = 1; done <= count && !ctx.Stopped(); ++done) {
-        const RenameStep& step = steps[count - done];
-        const int dirfd = folders.Open(step.folder);
-        if (dirfd < 0) {
-            ctx.skipped.Add(JoinPath(step.folder, step.newName),
-                            "der Ordner ist nicht erreichbar: " + ErrorText(errno));
+    UndoStep step;
+    SkippedEntry problem;
+    for (std::size_t done = 1; !ctx.Stopped(); ++done) {
+        const UndoSource::Next next = source.Read(step, problem);
+        if (next == UndoSource::Next::kEnd) {
+            break;
+        }
+        if (next == UndoSource::Next::kProblem) {
+            ctx.skipped.Add(std::move(problem.path), std::move(problem.reason));
         } else {
-            UndoStep(step, dirfd, ctx);
+            UndoOne(step, folders, temporaries, ctx);
         }
         ctx.EntryDone();
         // Undo goes entry by entry, not item by item: show each whole percent and let the window
         // breathe every few dozen entries, so that a large undo stays fast and can be stopped.
-        const double share = static_cast<double>(done) / static_cast<double>(count) * 100.0;
-        if (static_cast<int>(share) != shownPercent || done == count) {
+        const double share = source.Percent();
+        if (static_cast<int>(share) != shownPercent) {
             shownPercent = static_cast<int>(share);
             host.SetProgress(static_cast<float>(share));
         }
-        if (done % 64 == 0 || done == count) {
+        if (done % 64 == 0) {
             host.ProcessEvents();
         }
     }
+    host.SetProgress(100.0F);
+    host.ProcessEvents();
 
     FinishBatch(host, ctx, result);
     return result;
+}
+
+BatchResult UndoRenames(const std::vector<UndoStep>& steps, BatchHost& host, const BatchOptions& options) {
+    MemorySource source(steps);
+    return UndoRenames(source, host, options);
 }
 
 }  // namespace versalo

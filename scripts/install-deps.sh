@@ -30,6 +30,8 @@ test_set=(
     xvfb xauth
     exfatprogs exfat-fuse fuse3 bindfs
     lintian appstream desktop-file-utils dpkg-dev
+    # The fault suite stops the command line at chosen system calls with strace.
+    strace
     python3
 )
 

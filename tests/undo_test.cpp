@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
 
 #include "engine/drop_batch.h"
 #include "engine/engine_state.h"
@@ -148,52 +151,137 @@ TEST_F(UndoTest, UndoReachesTreesDeeperThanThePathLimit) {
     std::filesystem::remove_all(tree.Path(level));
 }
 
-TEST_F(UndoTest, JournalCarriesAnyByteAndSurvivesACutOffLastLine) {
-    const std::string journal = tree.Path("journal.jsonl");
-    const std::vector<RenameStep> steps = {
-        {"/tmp/Ordner \"mit\" Anführung\\", "ALT\xE9\n", "neu\x01"},
-        {"/", "B", "b"},
-    };
-    {
-        JournalWriter writer(journal);
-        ASSERT_TRUE(writer.Ok());
-        for (const RenameStep& step : steps) {
-            writer.Renamed(step);
+// Reads a whole journal from its end: the steps newest first, and the lines it passed over.
+struct ReadBack {
+    bool opened = false;
+    std::string error;
+    std::vector<UndoStep> steps;
+    std::vector<SkippedEntry> problems;
+};
+ReadBack ReadJournal(const std::string& path) {
+    ReadBack result;
+    JournalReader reader;
+    result.opened = reader.Open(path, result.error);
+    UndoStep step;
+    SkippedEntry problem;
+    for (UndoSource::Next next;
+         result.opened && (next = reader.Read(step, problem)) != UndoSource::Next::kEnd;) {
+        if (next == UndoSource::Next::kStep) {
+            result.steps.push_back(step);
+        } else {
+            result.problems.push_back(problem);
         }
     }
-    // A run killed while writing leaves half a line behind.
-    std::ofstream(journal, std::ios::app) << "{\"folder\":\"/x\",\"old\":\"A";
+    return result;
+}
 
-    std::vector<RenameStep> read;
-    std::string error;
-    std::string warning;
-    ASSERT_TRUE(ReadJournal(journal, read, error, warning)) << error;
-    EXPECT_FALSE(warning.empty());
-    ASSERT_EQ(read.size(), 2U);
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        EXPECT_EQ(read[i].folder, steps[i].folder);
-        EXPECT_EQ(read[i].oldName, steps[i].oldName);
-        EXPECT_EQ(read[i].newName, steps[i].newName);
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
     }
-    std::ifstream in(journal);
-    std::string header;
-    std::getline(in, header);
-    EXPECT_EQ(header, "{\"journal\":\"versalo\",\"version\":\"2.6.5\"}");
+    return lines;
+}
+
+TEST_F(UndoTest, JournalIsPlainJsonAndKeepsNamesThatAreNotUtf8Exactly) {
+    // A folder whose name is not UTF-8 keeps it (the case rules cannot read it), but what is
+    // inside is renamed: its path must come back byte for byte, and the UTF-8 names stay readable.
+    const std::string odd = "Caf\xE9 \"1\"\\";
+    tree.File(odd + "/ÄRGER.Doc", "a");
+    tree.File(odd + "/Zeile\nUmbruch.TXT", "b");
+    const auto before = tree.Snapshot();
+    const std::string journal = tree.Root() + "-journal.jsonl";
+    {
+        JournalWriter writer(journal);
+        ASSERT_TRUE(Drop({odd}, writer).finished);
+        // A name that is not UTF-8 given to the journal directly, as a later case rule might.
+        const int dirfd = ::open(tree.Path(odd).c_str(), O_PATH | O_DIRECTORY);
+        tree.File(odd + "/ALT\xFF", "c");
+        EXPECT_EQ(writer.Renaming({"", "ALT\xFF", "alt\xFF", dirfd}), BeforeRename::kGo);
+        ::close(dirfd);
+    }
+    bool sawReadable = false;
+    for (const std::string& line : Lines(journal)) {
+        const auto json = nlohmann::json::parse(line);  // throws on anything that is not JSON
+        ASSERT_TRUE(json.is_object()) << line;
+        sawReadable = sawReadable || (json.contains("old") && json["old"] == "ÄRGER.Doc");
+    }
+    EXPECT_TRUE(sawReadable);
+    const ReadBack read = ReadJournal(journal);
+    ::unlink(journal.c_str());
+    ASSERT_TRUE(read.opened) << read.error;
+    EXPECT_TRUE(read.problems.empty());
+    ASSERT_EQ(read.steps.size(), 3U);
+    EXPECT_EQ(read.steps[0].oldName, "ALT\xFF");
+    EXPECT_EQ(read.steps[0].newName, "alt\xFF");
+    EXPECT_EQ(read.steps[0].folder, tree.Path(odd));
+    ::unlink(tree.Path(odd + "/ALT\xFF").c_str());
+    EXPECT_TRUE(
+        UndoRenames(std::vector<UndoStep>(read.steps.rbegin(), read.steps.rend() - 1), host).finished);
+    EXPECT_EQ(tree.Snapshot(), before);
+}
+
+TEST_F(UndoTest, TornLinesArePassedOverAndTheNextRunStartsOnANewLine) {
+    tree.File("Eins/A.TXT", "a");
+    tree.File("Eins/B.TXT", "b");
+    tree.File("Zwei/C.TXT", "c");
+    const std::string journal = tree.Root() + "-journal.jsonl";
+    {
+        JournalWriter writer(journal);
+        ASSERT_TRUE(Drop({"Eins"}, writer).AllDone());
+    }
+    // A full disk stopped the first run in the middle of its last line.
+    std::string text;
+    {
+        std::ifstream in(journal);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    text.resize(text.size() - 12);
+    std::ofstream(journal, std::ios::trunc) << text;
+    {
+        JournalWriter writer(journal);
+        ASSERT_TRUE(Drop({"Zwei"}, writer).AllDone());
+    }
+    const std::vector<std::string> lines = Lines(journal);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& line) { return line.starts_with("{\"journal\":\"versalo\""); }),
+        2);
+    const ReadBack read = ReadJournal(journal);
+    ASSERT_EQ(read.problems.size(), 1U);  // the torn line, with its number
+    EXPECT_EQ(read.problems[0].path,
+              journal + ":" + std::to_string(std::count(text.begin(), text.end(), '\n') + 1));
+    EXPECT_EQ(read.steps.size(), 4U);  // the torn rename is lost, the other four are there
+
+    JournalReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(journal, error)) << error;
+    const BatchResult undone = UndoRenames(reader, host);
+    ::unlink(journal.c_str());
+    EXPECT_EQ(undone.renamed, 4U);
+    EXPECT_EQ(undone.skipped.Count(), 1U);
+    const auto names = tree.Names("Eins");
+    EXPECT_EQ(tree.Names("Zwei"), std::vector<std::string>{"C.TXT"});
+    EXPECT_TRUE(names == (std::vector<std::string>{"A.TXT", "b.txt"}) ||
+                names == (std::vector<std::string>{"B.TXT", "a.txt"}))
+        << names.size();
 }
 
 TEST_F(UndoTest, JournalsThatAreNotOursAreRefused) {
-    std::vector<RenameStep> steps;
-    std::string error;
-    std::string warning;
-    EXPECT_FALSE(ReadJournal(tree.Path("fehlt.jsonl"), steps, error, warning));
+    EXPECT_FALSE(ReadJournal(tree.Path("fehlt.jsonl")).opened);
     tree.File("fremd.jsonl", "{\"folder\":\"/\",\"old\":\"a\",\"new\":\"b\"}\n");
-    EXPECT_FALSE(ReadJournal(tree.Path("fremd.jsonl"), steps, error, warning));
+    const ReadBack foreign = ReadJournal(tree.Path("fremd.jsonl"));
+    EXPECT_FALSE(foreign.opened);
+    EXPECT_NE(foreign.error.find("kein Journal"), std::string::npos);
     tree.File("kaputt.jsonl",
               "{\"journal\":\"versalo\",\"version\":\"2.6.5\"}\n{\"folder\":\"/\",\"old\":\"a/"
-              "b\",\"new\":\"c\"}\n");
-    EXPECT_FALSE(ReadJournal(tree.Path("kaputt.jsonl"), steps, error, warning));
-    EXPECT_NE(error.find("Zeile 2"), std::string::npos);
-    EXPECT_TRUE(steps.empty());
+              "b\",\"new\":\"c\"}\n{\"folder\":\"/\",\"old\":\"D\",\"new\":\"d\"}\n");
+    const ReadBack broken = ReadJournal(tree.Path("kaputt.jsonl"));
+    EXPECT_TRUE(broken.opened);
+    ASSERT_EQ(broken.problems.size(), 1U);
+    EXPECT_EQ(broken.problems[0].path, tree.Path("kaputt.jsonl") + ":2");
+    EXPECT_EQ(broken.steps.size(), 1U);
 }
 
 TEST_F(UndoTest, AJournalWrittenDuringABatchUndoesIt) {
@@ -204,18 +292,18 @@ TEST_F(UndoTest, AJournalWrittenDuringABatchUndoesIt) {
         JournalWriter writer(journal);
         ASSERT_TRUE(Drop({"Ordner"}, writer).AllDone());
     }
-    std::vector<RenameStep> steps;
+    JournalReader reader;
     std::string error;
-    std::string warning;
-    ASSERT_TRUE(ReadJournal(journal, steps, error, warning)) << error;
-    ::unlink(journal.c_str());
-    EXPECT_EQ(steps.size(), 3U);
+    ASSERT_TRUE(reader.Open(journal, error)) << error;
     BatchOptions dryRun;
     dryRun.dryRun = true;
     const auto renamed = tree.Snapshot();
-    EXPECT_EQ(UndoRenames(steps, host, dryRun).renamed, 3U);
+    EXPECT_EQ(UndoRenames(reader, host, dryRun).renamed, 3U);
     EXPECT_EQ(tree.Snapshot(), renamed);
-    EXPECT_TRUE(UndoRenames(steps, host).AllDone());
+    JournalReader again;
+    ASSERT_TRUE(again.Open(journal, error)) << error;
+    EXPECT_TRUE(UndoRenames(again, host).AllDone());
+    ::unlink(journal.c_str());
     EXPECT_EQ(tree.Snapshot(), before);
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -54,8 +55,12 @@ TEST(CliJournal, UndoRestoresEveryNameOfAJournaledRunExactly) {
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_NE(tree.Snapshot(), before);
     const std::vector<std::string> lines = Lines(journal);
-    ASSERT_EQ(lines.size(), 1U + 6U);  // the header, then Fotos and five entries inside
-    EXPECT_EQ(lines[0], "{\"journal\":\"versalo\",\"version\":\"2.6.5\"}");
+    // The header, then Fotos and five entries inside, each rename on a line of its own.
+    EXPECT_EQ(lines[0], "{\"journal\":\"versalo\",\"format\":2,\"version\":\"2.6.5\"}");
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& line) { return line.find("\"old\":") != std::string::npos; }),
+        6);
 
     const CliRun undo = RunCli({"--undo=" + journal});
     ::unlink(journal.c_str());

@@ -5,7 +5,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 
 #include <cerrno>
 #include <cstring>
@@ -113,10 +118,148 @@ TEST_P(Exfat, RealCollisionOnACaseInsensitiveFileSystem) {
     EXPECT_EQ(CountOf(run.err, "der neue Name 'STRASSE' ist bereits vergeben"), 2U) << run.err;
 }
 
+TEST_P(Exfat, AGivenSpellingThatFindsTheWantedNameIsDone) {
+    // "readme" reaches README on a file system that ignores case: upper case has nothing to do.
+    Scratch work;
+    ExfatMount exfat(work.Root());
+    if (!exfat.Ok()) {
+        GTEST_SKIP() << "no exFAT file system here: " << exfat.Reason();
+    }
+    const int fd = ::open((exfat.Dir() + "/README").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    std::vector<std::string> args{"-u"};
+    if (GetParam()) {
+        args.push_back("-t");
+    }
+    args.push_back(exfat.Dir() + "/readme");
+    const RunResult run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(NamesIn(exfat.Dir()), Names{"README"});
+}
+
+TEST_P(Exfat, JournalAndUndo) {
+    // Inode numbers there hold only for lookups by the stored spelling, and the case-only moves
+    // back go through a temporary name over a placeholder: every name must come back.
+    Scratch work;
+    ExfatMount exfat(work.Root());
+    if (!exfat.Ok()) {
+        GTEST_SKIP() << "no exFAT file system here: " << exfat.Reason();
+    }
+    const std::string dir = exfat.Dir();
+    ASSERT_EQ(::mkdir((dir + "/Sub Folder").c_str(), 0755), 0);
+    for (const char* file : {"/Sub Folder/INNER.TXT", "/README", "/Mixed.Case"}) {
+        const int fd = ::open((dir + file).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0) << file;
+        ::close(fd);
+    }
+    const Manifest before = TakeManifest(dir);
+    const std::string journal = work.Path("journal");
+    std::vector<std::string> args{"-l", "--journal", journal};
+    if (GetParam()) {
+        args.push_back("-t");
+    }
+    args.push_back(dir + "/.");
+    RunResult run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(NamesIn(dir), (Names{"mixed.case", "readme", "sub folder"}));
+    run = RunCli({"--undo", journal});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(TakeManifest(dir), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, Exfat, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& param) {
                              return param.param ? "TwoMoves" : "Direct";
                          });
+
+bool IsFuse(const std::string& dir) {
+    struct statfs info {};
+    constexpr long kFuseMagic = 0x65735546;
+    return ::statfs(dir.c_str(), &info) == 0 && info.f_type == kFuseMagic;
+}
+
+// A FUSE file system that refuses the no-replace flag (bindfs over a folder), and a second
+// program that creates the target name exclusively while the command line renames an entry to
+// it. Whoever gets the name first keeps it: the entry is renamed or kept under its old name, the
+// other program's file is never replaced.
+TEST(NoReplaceFlagRefused, ARacingProgramNeverLosesItsFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a thousand runs of the instrumented program take too long; the normal build runs it";
+#endif
+    Scratch scratch;
+    const std::string source = scratch.Path("source");
+    const std::string dir = scratch.Path("bound");
+    ASSERT_EQ(::mkdir(source.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    if (::geteuid() != 0 || RunProgram({"bindfs", source, dir}).exitCode != 0) {
+        GTEST_SKIP() << "bindfs (package bindfs) cannot mount here";
+    }
+    struct Unbind {
+        std::string dir;
+        ~Unbind() { Unmount(dir); }
+    } unbind{dir};
+    // The mount is there once the folder answers as a FUSE file system.
+    for (int wait = 0; wait < 100 && !IsFuse(dir); ++wait) {
+        ::usleep(20000);
+    }
+    const std::string victim = dir + "/VICTIM.TXT";
+    const std::string target = dir + "/victim.txt";
+    MakeFileAt(AT_FDCWD, victim, "probe");
+    if (::renameat2(AT_FDCWD, victim.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0 ||
+        errno != EINVAL) {
+        GTEST_SKIP() << "this bindfs accepts the no-replace flag";
+    }
+    ::unlink(victim.c_str());
+
+    constexpr int kRuns = 1000;
+    int theirs = 0;
+    int lost = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        MakeFileAt(AT_FDCWD, victim, "mine");
+        const pid_t other = ::fork();
+        ASSERT_GE(other, 0);
+        if (other == 0) {
+            // Starts at a moment around the rename, then tries for a while to get the name.
+            ::usleep(static_cast<useconds_t>((run * 7919) % 3000));
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(15);
+            while (std::chrono::steady_clock::now() < end) {
+                const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                if (fd >= 0) {
+                    const bool written = ::write(fd, "theirs", 6) == 6;
+                    ::close(fd);
+                    ::_exit(written ? 0 : 2);
+                }
+            }
+            ::_exit(1);
+        }
+        const RunResult cli = RunCli(run % 2 == 0 ? std::vector<std::string>{"-l", victim}
+                                                  : std::vector<std::string>{"-l", "-t", victim});
+        int status = 0;
+        ::waitpid(other, &status, 0);
+        const bool otherWon = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        const Manifest after = TakeManifest(source);
+        Manifest expected;
+        if (otherWon) {
+            ++theirs;
+            expected["VICTIM.TXT"] = FileItem("mine");
+            expected["victim.txt"] = FileItem("theirs");
+        } else {
+            expected["victim.txt"] = FileItem("mine");
+        }
+        if (after != expected) {
+            ++lost;
+            ADD_FAILURE() << "run " << run << ": the other program " << (otherWon ? "won" : "lost")
+                          << ", exit " << cli.exitCode << ": " << cli.err;
+        }
+        for (const auto& [name, item] : after) {
+            ::unlink((dir + "/" + name).c_str());  // through the mount, so that its caches know
+        }
+    }
+    std::printf("%d runs, the other program won the name %d times, files lost: %d\n", kRuns, theirs, lost);
+    EXPECT_EQ(lost, 0);
+}
 
 // Why the unprivileged user cannot reach path (a folder above it closed to others), or "".
 std::string Unreachable(const std::string& path) {

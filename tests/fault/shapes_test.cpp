@@ -72,6 +72,33 @@ TEST(Shapes, TreeDeeperThanThePathLimitWithLongNames) {
     EXPECT_EQ(renamed, before.size());
 }
 
+TEST(Shapes, PathLongerThanTheLimitEndingInDotOrDotDotWithJournalAndUndo) {
+    // 30 levels of 200-byte names; the path given is the deepest folder and "/." or "/..": the
+    // folder is reached relative to open folders, its journal names it without "." or "..", and
+    // the undo finds it again.
+    Scratch scratch;
+    std::vector<std::string> levels;
+    std::string deepest = scratch.Root();
+    for (int i = 0; i < 30; ++i) {
+        levels.push_back(Numbered("LEVEL %02d ", i) + std::string(191, 'X'));
+        deepest += "/" + levels.back();
+    }
+    BuildChain(scratch.Root(), levels);
+    ASSERT_GT(deepest.size(), 5000U);
+    const Manifest before = TakeManifest(scratch.Root());
+    const std::string journal = scratch.Root() + ".journal";
+    for (const char* ending : {"/.", "/.."}) {
+        SCOPED_TRACE(ending);
+        const RunResult run = RunCli({"-l", "--journal", journal, deepest + ending});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(TakeManifest(scratch.Root()), before);
+        const RunResult undo = RunCli({"--undo", journal});
+        ::unlink(journal.c_str());
+        EXPECT_EQ(undo.exitCode, 0) << undo.err;
+        EXPECT_EQ(TakeManifest(scratch.Root()), before);
+    }
+}
+
 TEST(Shapes, TreeDeeperThanThePathLimitWithManyLevels) {
     // 900 levels of short names (one open folder per level while walking): about 8,100 bytes.
     Scratch scratch;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace versalo {
+
+// What identifies a folder for a later undo: its canonical path (absolute, no "." or "..", no
+// symbolic link in it) at the time, and its device and inode numbers.
+struct FolderIdentity {
+    std::string path;
+    dev_t dev = 0;
+    ino_t ino = 0;
+};
+
+// Works out the identity of open folders, one after the other as a batch meets them. The path is
+// the kernel's own for the descriptor; where that is longer than the kernel hands out (deeper
+// than the path-length limit), it is put together by climbing from the folder to a folder met
+// before, looking up each folder's name in its parent by inode number.
+class CanonicalFolders {
+public:
+    // False with errno set when the folder has no path any more (removed) or cannot be read.
+    bool Identify(int dirfd, FolderIdentity& identity);
+    // A folder entry is about to be renamed: what is known of the paths through it is forgotten.
+    void FolderMoving(dev_t dev, ino_t ino);
+
+private:
+    struct Known {
+        dev_t dev;
+        ino_t ino;
+        std::size_t pathLength;  // its path is m_lastPath.substr(0, pathLength)
+    };
+    bool Climb(int dirfd, const struct ::stat& folder, FolderIdentity& identity);
+    std::string m_lastPath;
+    std::vector<Known> m_known;  // folders on m_lastPath, outermost first
+};
+
+}  // namespace versalo
