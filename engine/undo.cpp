@@ -89,7 +89,7 @@ private:
 // Takes back one step; the outcome goes into ctx.
 void UndoStep(const RenameStep& step, int dirfd, BatchContext& ctx) {
     const std::string path = JoinPath(step.folder, step.newName);
-    const std::string taken = "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben";
+    const std::string taken = "der alte Name " + QuotedName(step.oldName) + " ist inzwischen vergeben";
     if (ctx.dryRun) {
         auto& names = ctx.NamesOf(dirfd, step.folder);
         if (!names.contains(step.newName)) {
