@@ -337,6 +337,12 @@ void FolderListing::RemoveSlot(std::size_t slot) {
     --m_setSize;
 }
 
+void FolderListing::Prefetch(std::size_t index) const {
+    if (index < m_entries && m_slotCount != 0) {
+        __builtin_prefetch(m_slots + ((HashOf(Name(index)) >> 32) & (m_slotCount - 1)));
+    }
+}
+
 bool FolderListing::contains(std::string_view name) const {
     return Find(name, HashOf(name)) != kNone;
 }
@@ -383,14 +389,27 @@ bool FolderListing::Add(std::string_view name, unsigned char type) {
             }
             m_entriesCapacity = offsets;
         }
-        const std::uint64_t hash = HashOf(name);
-        const std::uint32_t offset = Store(name);
-        m_offsets[m_entries] = offset;
+        m_offsets[m_entries] = Store(name);
         m_types[m_entries] = type;
         ++m_entries;
-        if (Find(name, hash) == kNone) {
-            Grow();
-            Place(SlotOf(hash, offset));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool FolderListing::IndexNames() {
+    try {
+        // Sized once for the whole listing: no table is built twice. A listing holds no name
+        // twice, so no entry needs looking up first.
+        std::free(m_slots);
+        m_slots = nullptr;
+        m_slotCount = 0;
+        m_setSize = m_entries;
+        Grow();
+        m_setSize = 0;
+        for (std::size_t i = 0; i < m_entries; ++i) {
+            Place(SlotOf(HashOf(Name(i)), m_offsets[i]));
             ++m_setSize;
         }
         return true;
@@ -411,6 +430,10 @@ bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames
         if (got <= 0) {
             error = got < 0 ? errno : 0;
             ::close(fd);
+            if (got == 0 && !listing.IndexNames()) {
+                error = ENOMEM;
+                return false;
+            }
             return got == 0;
         }
         for (ssize_t offset = 0; offset < got;) {

@@ -72,14 +72,20 @@ public:
     std::string_view Name(std::size_t index) const;
     unsigned char Type(std::size_t index) const { return m_types[index]; }
 
+    // Asks the processor to fetch the table slot where a lookup of entry index's name begins,
+    // while a system call runs: a table of a million names does not fit the cache.
+    void Prefetch(std::size_t index) const;
+
     bool contains(std::string_view name) const;
     void insert(std::string_view name);
     void erase(std::string_view name);
     // erase(from) and insert(to) in one: a new name as long as the old one takes its bytes.
     void Rename(std::string_view from, std::string_view to);
 
-    // Adds one listed entry (to the listing and to the set). False when the buffer could not grow.
+    // Adds one listed entry to the listing; IndexNames then makes the set of all of them.
+    // False when memory ran out.
     bool Add(std::string_view name, unsigned char type);
+    bool IndexNames();
 
 private:
     std::uint32_t Store(std::string_view name);  // appends name and its NUL; returns its offset

@@ -60,6 +60,7 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
         }
         // A copy: the rename rewrites the listing's bytes of this name.
         name.assign(listing.Name(i));
+        listing.Prefetch(i + 1);
         const unsigned char type = listing.Type(i);
         if (ctx.oneFileSystem && (type == DT_DIR || type == DT_UNKNOWN) &&
             OnOtherFileSystem(dirfd, name.c_str(), device)) {
