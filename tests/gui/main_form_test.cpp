@@ -410,6 +410,26 @@ TEST_F(MainFormTest, DroppedFilesAndFoldersAreRenamedOnDisk) {
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(MainFormTest, TheProgressBarMovesWhileOneDroppedFolderIsRenamed) {
+    // The usual drop: one big folder. The bar moves by the share of its own subfolders done,
+    // then stands at 100 for the dropped item, and goes back to 0 at the end.
+    TempTree tree;
+    for (const char* sub : {"A", "B", "C", "D"}) {
+        tree.File(std::string("Fotos/") + sub + "/BILD.JPG");
+        tree.File(std::string("Fotos/") + sub + "/TIEF/BILD.JPG");
+    }
+    Start();
+    std::vector<int> values;
+    QObject::connect(Control<QProgressBar>("Pbar"), &QProgressBar::valueChanged,
+                     [&values](int value) { values.push_back(value); });
+    std::unique_ptr<QMimeData> mime(FileList({tree.Path("Fotos")}));
+    ASSERT_TRUE(DropOnZone(*mime));
+    ASSERT_TRUE(
+        ProcessUntil([&] { return tree.Names() == std::vector<std::string>{"fotos"} && BatchRunning == 0; }));
+    EXPECT_EQ(values, (std::vector<int>{25, 50, 75, 100, 0}));
+    EXPECT_EQ(tree.Snapshot().count("fotos/d/tief/bild.jpg"), 1U);
+}
+
 TEST_F(MainFormTest, ANameThatIsNotUtf8ReachesTheEngineIntactAndIsReported) {
     TempTree tree;
     tree.File("Gut.TXT");
