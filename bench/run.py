@@ -70,18 +70,21 @@ def upper_case_names(root):
 
 
 def timed(command):
-    """Wall time, user and system time, and peak memory (MB) of one run. wait4 gives the usage of
-    this one child (the maximum resident set that /usr/bin/time -v reports)."""
-    with tempfile.TemporaryFile() as errors:
+    """Wall time, user and system time, and peak memory (MB) of one run. The peak is the maximum
+    resident set as GNU time reports it (/usr/bin/time, "%M"): the rusage this script gets itself
+    would also count its own memory, which the child inherits until it starts the program."""
+    with tempfile.NamedTemporaryFile() as errors, tempfile.NamedTemporaryFile(mode="r") as peak_file:
         start = time.perf_counter()
-        process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=errors)
+        process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file.name] + command,
+                                   stdout=subprocess.DEVNULL, stderr=errors)
         _, status, usage = os.wait4(process.pid, 0)
         wall = time.perf_counter() - start
         process.returncode = os.waitstatus_to_exitcode(status)
         if process.returncode != 0:
             errors.seek(0)
             sys.exit(f"{command[0]} failed ({process.returncode}): {errors.read().decode(errors='replace')}")
-    return wall, usage.ru_utime, usage.ru_stime, usage.ru_maxrss / 1024
+        peak_kb = int(peak_file.read().split()[-1])
+    return wall, usage.ru_utime, usage.ru_stime, peak_kb / 1024
 
 
 def build_programs(build_dir):
@@ -144,6 +147,8 @@ def main():
         # tree was made.
         for name in names[run % len(names):] + names[:run % len(names)]:
             tree = os.path.join(work, "tree")
+            if os.path.exists(tree):
+                shutil.rmtree(tree)  # left by an earlier run that was stopped
             fresh_tree(tree)
             wall, cpu_user, cpu_sys, peak = timed(tools[name](tree))
             left = upper_case_names(tree)

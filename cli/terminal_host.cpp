@@ -101,8 +101,8 @@ void TerminalHost::ClearProgress() {
 void TerminalHost::DrawProgress() {
     std::string line = "\r\033[Kversalo-cli: " + std::to_string(m_entries) + " Einträge bearbeitet";
     if (m_percent > 0.0F) {
-        // The share of the given paths done; it moves once per path, not per entry.
-        line += ", " + std::to_string(static_cast<int>(m_percent)) + " % der Pfade fertig";
+        // The share done: of the given paths, and within a given folder of its own subfolders.
+        line += ", " + std::to_string(static_cast<int>(m_percent)) + " % fertig";
     }
     std::fputs(line.c_str(), m_err);
     std::fflush(m_err);
