@@ -364,16 +364,33 @@ TEST(CliListing, DryRunListsWhatTheRealRunDoes) {
     tree.File("Box/FILE.TXT");
     tree.File("Box/Sub/DEEP/Q.Z");
     tree.File("Box/Sub/X.Y");
+    // A wide folder whose collisions a dry run can only tell from the names it read: every third
+    // name has its lower-case twin already, every fifth a second spelling that competes with it
+    // for the same new name (whichever the listing gives first wins).
+    char name[32];
+    for (int i = 0; i < 3000; ++i) {
+        std::snprintf(name, sizeof name, "Box/Wide/F_%04d.TXT", i);
+        tree.File(name);
+        if (i % 3 == 0) {
+            std::snprintf(name, sizeof name, "Box/Wide/f_%04d.txt", i);
+            tree.File(name);
+        }
+        if (i % 5 == 1) {
+            std::snprintf(name, sizeof name, "Box/Wide/f_%04d.TXT", i);
+            tree.File(name);
+        }
+    }
     const Snapshot before = tree.Snapshot();
 
-    const CliRun dry = RunCli({"-n", tree.Path("Box")});
-    EXPECT_EQ(dry.status, 0) << dry.err;
-    EXPECT_EQ(dry.err, "");
+    const CliRun dry = RunCli({"-n", "-v", tree.Path("Box")});
+    EXPECT_EQ(dry.status, 1) << dry.err;
     EXPECT_EQ(tree.Snapshot(), before);
 
     const CliRun real = RunCli({"-v", tree.Path("Box")});
-    EXPECT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(real.status, 1) << real.err;
     EXPECT_EQ(dry.out, real.out);
+    EXPECT_EQ(dry.err, real.err);
+    EXPECT_EQ(std::count(real.err.begin(), real.err.end(), '\n'), 1 + 1000 + 600);
 }
 
 TEST(CliStatus, NothingToDoIsSuccess) {
