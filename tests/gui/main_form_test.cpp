@@ -390,14 +390,17 @@ TEST_F(MainFormTest, DroppedFilesAndFoldersAreRenamedOnDisk) {
     tree.File("Fotos/Urlaub AM Meer.JPG");
     tree.File("Fotos/Alt/DSC 001.jpg");
     tree.File("Bleibt.TXT");
+    tree.File("Was NUN?.MP3");  // a "?" is an ordinary character of a name
     MainForm& form = Start();
 
-    std::unique_ptr<QMimeData> mime(FileList({tree.Path("Brief.TXT"), tree.Path("Fotos")}));
+    std::unique_ptr<QMimeData> mime(
+        FileList({tree.Path("Brief.TXT"), tree.Path("Fotos"), tree.Path("Was NUN?.MP3")}));
     ASSERT_TRUE(DropOnZone(*mime));
     // The batch starts only after the drop event has returned to the file manager.
-    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Bleibt.TXT", "Brief.TXT", "Fotos"}));
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Bleibt.TXT", "Brief.TXT", "Fotos", "Was NUN?.MP3"}));
 
-    ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt"; }));
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt" && BatchRunning == 0; }));
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Bleibt.TXT", "brief.txt", "fotos", "was nun?.mp3"}));
     const auto snapshot = tree.Snapshot();
     EXPECT_EQ(snapshot.count("fotos/urlaub am meer.jpg"), 1U);
     EXPECT_EQ(snapshot.count("fotos/alt/dsc 001.jpg"), 1U);
