@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "collection/paths.h"
 #include "collection/text_case.h"
@@ -80,7 +81,8 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
                       ? "der neue Name " + QuotedName(newName) + " ist bereits vergeben"
                       : std::string());
     const bool vanished = result.status == RenameStatus::kFailed && result.error == ENOENT;
-    return {ctx.dryRun ? name : result.currentName, result.currentName, vanished};
+    std::string existing = ctx.dryRun ? name : result.currentName;
+    return {std::move(existing), std::move(result.currentName), vanished};
 }
 
 }  // namespace versalo

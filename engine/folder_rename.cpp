@@ -418,8 +418,9 @@ bool FolderListing::IndexNames() {
     }
 }
 
-bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames) {
-    const int fd = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames, bool freshDescriptor) {
+    // A descriptor of any other kind (O_PATH, or one read before) gets a reading one of its own.
+    const int fd = freshDescriptor ? dirfd : ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         return false;
@@ -429,7 +430,9 @@ bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames
         const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
         if (got <= 0) {
             error = got < 0 ? errno : 0;
-            ::close(fd);
+            if (!freshDescriptor) {
+                ::close(fd);
+            }
             if (got == 0 && !listing.IndexNames()) {
                 error = ENOMEM;
                 return false;
@@ -444,7 +447,9 @@ bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames
                 name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
             if ((name[0] != '.' || (withDotNames && !dotOrDotDot)) && !listing.Add(name, entry->d_type)) {
                 error = ENOMEM;
-                ::close(fd);
+                if (!freshDescriptor) {
+                    ::close(fd);
+                }
                 return false;
             }
         }

@@ -109,8 +109,11 @@ private:
 
 // Reads a folder's whole listing into listing (which must be empty), leaving out "." and "..",
 // and unless withDotNames every other name that begins with a dot (the walk neither renames nor
-// enters those). Returns false with errno in error.
-bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames = false);
+// enters those). freshDescriptor: dirfd was opened for reading (O_RDONLY | O_DIRECTORY) and not
+// read yet, and is read itself; otherwise the folder is opened anew for the listing. Returns false
+// with errno in error.
+bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames = false,
+                bool freshDescriptor = false);
 
 // The names of a folder's listing, dot-names included (a dropped dot-name is renamed too), byte
 // for byte as the folder spells them; empty when the folder cannot be read.

@@ -49,7 +49,8 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
     // folder's names that tells a collision without moving anything.
     FolderListing listing;
     int error = 0;
-    if (!ReadFolder(dirfd, listing, error)) {
+    // Every folder the walk reads it has just opened for reading (O_RDONLY | O_DIRECTORY).
+    if (!ReadFolder(dirfd, listing, error, /*withDotNames=*/false, /*freshDescriptor=*/true)) {
         ctx.skipped.Add(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
         return subfolders;
     }
