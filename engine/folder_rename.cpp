@@ -171,13 +171,27 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
+std::uint64_t Mix(std::uint64_t value) {
+    value ^= value >> 32;
+    value *= 0xD6E8FEB86659FD93ULL;
+    value ^= value >> 32;
+    return value;
+}
+
 std::uint64_t HashOf(std::string_view name) {
-    // FNV-1a, 64 bits: names are short, and this needs no setup per call.
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char c : name) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    // Eight bytes at a time: a name costs two or three multiplications instead of one per byte.
+    // The table is indexed by the high 32 bits, so the final mix spreads every byte into them.
+    std::uint64_t hash = 0x9E3779B97F4A7C15ULL ^ name.size();
+    std::size_t i = 0;
+    for (; i + 8 <= name.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, name.data() + i, 8);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDULL;
+        hash ^= hash >> 29;
     }
-    return hash;
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, name.data() + i, name.size() - i);
+    return Mix(hash ^ tail);
 }
 
 std::uint64_t SlotOf(std::uint64_t hash, std::uint32_t offset) {
@@ -366,7 +380,8 @@ void FolderListing::erase(std::string_view name) {
 
 void FolderListing::Rename(std::string_view from, std::string_view to) {
     const std::size_t slot = Find(from, HashOf(from));
-    if (slot == kNone || from.size() != to.size() || contains(to)) {
+    const std::uint64_t toHash = HashOf(to);
+    if (slot == kNone || from.size() != to.size() || Find(to, toHash) != kNone) {
         erase(from);
         insert(to);
         return;
@@ -375,7 +390,7 @@ void FolderListing::Rename(std::string_view from, std::string_view to) {
     RemoveSlot(slot);
     std::memcpy(m_names + offset, to.data(), to.size());
     Grow();
-    Place(SlotOf(HashOf(to), offset));
+    Place(SlotOf(toHash, offset));
     ++m_setSize;
 }
 
