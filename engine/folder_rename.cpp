@@ -352,7 +352,8 @@ void FolderListing::RemoveSlot(std::size_t slot) {
 }
 
 void FolderListing::Prefetch(std::size_t index) const {
-    if (index < m_entries && m_slotCount != 0) {
+    // A table of up to 32,768 slots (256 KB) stays in the cache anyway: no hashing ahead then.
+    if (index < m_entries && m_slotCount > 32768) {
         __builtin_prefetch(m_slots + ((HashOf(Name(index)) >> 32) & (m_slotCount - 1)));
     }
 }
