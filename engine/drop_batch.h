@@ -33,9 +33,10 @@ struct BatchResult {
     bool AllDone() const { return started && finished && skipped.Empty(); }
 };
 
-// The response to a drop: checks each dropped path, renames the item, walks a folder's
-// contents, and drives the window through host (busy state, progress per dropped item, events
-// after each item, beep at the end, then the summary of entries that kept their names).
+// The response to a drop: renames each dropped item, walks a folder's contents, and drives the
+// window through host (busy state; progress after each dropped item and, within a dropped
+// folder, per subfolder of its own done; events after each item; beep at the end, then the
+// summary of entries that kept their names).
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options = {});
 
 // The walk keeps one folder open per level of depth: lets the program open as many as the system
