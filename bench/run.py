@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Times versalo-cli --lower against the floor (a minimal folder-descriptor walk) and against a
 plain os.walk + os.rename script, on a tree of 100,000 files in 1,000 folders with mixed-case
-names. Every run gets a fresh tree; the median of several runs is reported.
+names, or (--wide) on one folder holding a million files. Every run gets a fresh tree; the
+median of several runs is reported, with the peak memory (maximum resident set) of each program.
 
-Usage: bench/run.py [--runs N] [--work DIR] [--build-dir DIR] [--keep]
+Usage: bench/run.py [--runs N] [--work DIR] [--build-dir DIR] [--keep] [--wide [COUNT]]
 
 Builds a Release versalo-cli (in build-bench/ beside the sources unless --build-dir says
 otherwise) and the floor program, and needs cmake, ninja and a C++ compiler.
@@ -11,7 +12,6 @@ otherwise) and the floor program, and needs cmake, ninja and a C++ compiler.
 import argparse
 import os
 import random
-import resource
 import shutil
 import statistics
 import subprocess
@@ -70,16 +70,21 @@ def upper_case_names(root):
 
 
 def timed(command):
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    start = time.perf_counter()
-    done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    wall = time.perf_counter() - start
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    if done.returncode != 0:
-        sys.exit(f"{command[0]} failed ({done.returncode}): {done.stderr.decode(errors='replace')}")
-    cpu_user = after.ru_utime - before.ru_utime
-    cpu_sys = after.ru_stime - before.ru_stime
-    return wall, cpu_user, cpu_sys
+    """Wall time, user and system time, and peak memory (MB) of one run. The peak is the maximum
+    resident set as GNU time reports it (/usr/bin/time, "%M"): the rusage this script gets itself
+    would also count its own memory, which the child inherits until it starts the program."""
+    with tempfile.NamedTemporaryFile() as errors, tempfile.NamedTemporaryFile(mode="r") as peak_file:
+        start = time.perf_counter()
+        process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file.name] + command,
+                                   stdout=subprocess.DEVNULL, stderr=errors)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+        process.returncode = os.waitstatus_to_exitcode(status)
+        if process.returncode != 0:
+            errors.seek(0)
+            sys.exit(f"{command[0]} failed ({process.returncode}): {errors.read().decode(errors='replace')}")
+        peak_kb = int(peak_file.read().split()[-1])
+    return wall, usage.ru_utime, usage.ru_stime, peak_kb / 1024
 
 
 def build_programs(build_dir):
@@ -90,7 +95,9 @@ def build_programs(build_dir):
     floor = os.path.join(build_dir, "versalo_bench_floor")
     compiler = os.environ.get("CXX", "c++")
     subprocess.run([compiler, "-std=c++20", "-O2", "-o", floor, os.path.join(BENCH, "floor.cpp")], check=True)
-    return os.path.join(build_dir, "cli", "versalo-cli"), floor
+    make_wide = os.path.join(build_dir, "versalo_bench_make_wide")
+    subprocess.run([compiler, "-std=c++20", "-O2", "-o", make_wide, os.path.join(BENCH, "make_wide.cpp")], check=True)
+    return os.path.join(build_dir, "cli", "versalo-cli"), floor, make_wide
 
 
 def main():
@@ -99,19 +106,34 @@ def main():
     parser.add_argument("--work", default=None, help="folder for the trees (default: a new one in $TMPDIR)")
     parser.add_argument("--build-dir", default=os.path.join(SOURCE, "build-bench"))
     parser.add_argument("--keep", action="store_true", help="keep the master tree and its folder")
+    parser.add_argument("--wide", type=int, nargs="?", const=1_000_000, default=None, metavar="COUNT",
+                        help="one folder of COUNT files (default 1,000,000) instead of the spread tree")
     args = parser.parse_args()
 
-    cli, floor = build_programs(args.build_dir)
+    cli, floor, make_wide = build_programs(args.build_dir)
     work = args.work or tempfile.mkdtemp(prefix="versalo-bench-")
     os.makedirs(work, exist_ok=True)
     master = os.path.join(work, "master")
     if os.path.exists(master):
         shutil.rmtree(master)
-    print(f"Building the tree in {master} ...", flush=True)
-    started = time.perf_counter()
-    files = build_master(master)
-    print(f"{files} files in {GROUPS * (FOLDERS_PER_GROUP + 1)} folders ({time.perf_counter() - started:.0f} s)",
-          flush=True)
+    if args.wide:
+        # A million files are made anew for every run by a small C++ program (a few seconds on
+        # tmpfs); Python would need minutes, and cp -al as long as making them.
+        files = args.wide
+        shape = f"{files} files in one folder"
+
+        def fresh_tree(tree):
+            subprocess.run([make_wide, tree, str(files)], check=True)
+            os.sync()
+    else:
+        print(f"Building the tree in {master} ...", flush=True)
+        started = time.perf_counter()
+        files = build_master(master)
+        shape = f"{files} files in {GROUPS * (FOLDERS_PER_GROUP + 1)} folders"
+        print(f"{shape} ({time.perf_counter() - started:.0f} s)", flush=True)
+
+        def fresh_tree(tree):
+            fresh_copy(master, tree)
 
     tools = {
         "versalo-cli --lower": lambda tree: [cli, "--lower", tree],
@@ -125,31 +147,35 @@ def main():
         # tree was made.
         for name in names[run % len(names):] + names[:run % len(names)]:
             tree = os.path.join(work, "tree")
-            fresh_copy(master, tree)
-            wall, cpu_user, cpu_sys = timed(tools[name](tree))
+            if os.path.exists(tree):
+                shutil.rmtree(tree)  # left by an earlier run that was stopped
+            fresh_tree(tree)
+            wall, cpu_user, cpu_sys, peak = timed(tools[name](tree))
             left = upper_case_names(tree)
             if left != 0:
                 sys.exit(f"{name}: {left} names still have capitals")
-            results[name].append((wall, cpu_user, cpu_sys))
-            print(f"  run {run + 1}: {name}: {wall:.3f} s (user {cpu_user:.3f} s, sys {cpu_sys:.3f} s)", flush=True)
+            results[name].append((wall, cpu_user, cpu_sys, peak))
+            print(f"  run {run + 1}: {name}: {wall:.3f} s (user {cpu_user:.3f} s, sys {cpu_sys:.3f} s, "
+                  f"peak {peak:.1f} MB)", flush=True)
             shutil.rmtree(tree)
 
     # Wall time is what a user waits for, but on a shared machine it also holds the waits for
     # the file system's journal; the processor time (user + sys) is the steadier measure.
-    floor_wall = statistics.median(w for w, _, _ in results[names[1]])
-    floor_cpu = statistics.median(u + s for _, u, s in results[names[1]])
+    floor_wall = statistics.median(r[0] for r in results[names[1]])
+    floor_cpu = statistics.median(r[1] + r[2] for r in results[names[1]])
     print()
-    print(f"Median of {args.runs} runs, {files} files in {GROUPS * (FOLDERS_PER_GROUP + 1)} folders:")
+    print(f"Median of {args.runs} runs, {shape}:")
     print()
-    print(f"| {'Program':<38} | wall (s) | × floor | user (s) | sys (s) | user+sys (s) | × floor |")
-    print(f"|{'-' * 40}|---------:|--------:|---------:|--------:|-------------:|--------:|")
+    print(f"| {'Program':<38} | wall (s) | × floor | user (s) | sys (s) | user+sys (s) | × floor | peak (MB) |")
+    print(f"|{'-' * 40}|---------:|--------:|---------:|--------:|-------------:|--------:|----------:|")
     for name in names:
-        wall = statistics.median(w for w, _, _ in results[name])
-        cpu_user = statistics.median(u for _, u, _ in results[name])
-        cpu_sys = statistics.median(s for _, _, s in results[name])
-        cpu = statistics.median(u + s for _, u, s in results[name])
+        wall = statistics.median(r[0] for r in results[name])
+        cpu_user = statistics.median(r[1] for r in results[name])
+        cpu_sys = statistics.median(r[2] for r in results[name])
+        cpu = statistics.median(r[1] + r[2] for r in results[name])
+        peak = max(r[3] for r in results[name])
         print(f"| {name:<38} | {wall:8.3f} | {wall / floor_wall:7.2f} | {cpu_user:8.3f} | {cpu_sys:7.3f} "
-              f"| {cpu:12.3f} | {cpu / floor_cpu:7.2f} |")
+              f"| {cpu:12.3f} | {cpu / floor_cpu:7.2f} | {peak:9.1f} |")
 
     if not args.keep:
         shutil.rmtree(work)

@@ -9,10 +9,12 @@ namespace versalo::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+volatile std::sig_atomic_t g_interrupted = 0;  // the first signal that arrived, or 0
 
-extern "C" void OnInterrupt(int /*signal*/) {
-    g_interrupted = 1;
+extern "C" void OnInterrupt(int signal) {
+    if (g_interrupted == 0) {
+        g_interrupted = signal;
+    }
 }
 
 }  // namespace
@@ -37,6 +39,22 @@ void InstallInterruptHandlers() {
 
 bool Interrupted() {
     return g_interrupted != 0;
+}
+
+void EndByInterruptSignal() {
+    const int signal = g_interrupted;
+    if (signal == 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(signal);
 }
 
 }  // namespace versalo::cli

@@ -11,4 +11,10 @@ void InstallInterruptHandlers();
 // True once one of those signals arrived.
 bool Interrupted();
 
+// When one of those signals arrived: puts back its default action and sends it to the program
+// again, so that the program ends by that signal (a shell sees 130 for SIGINT, 143 for SIGTERM and
+// stops a loop, as with any other tool). Call it after everything that is to be written was
+// written. Returns only when no such signal arrived.
+void EndByInterruptSignal();
+
 }  // namespace versalo::cli

@@ -16,6 +16,7 @@
 #include "engine/engine_state.h"
 #include "engine/error_text.h"
 #include "engine/journal.h"
+#include "engine/skip_report.h"
 #include "engine/undo.h"
 
 namespace {
@@ -52,6 +53,7 @@ int Run(const versalo::cli::Options& options) {
 
     BatchOptions batchOptions;
     batchOptions.dryRun = options.dryRun;
+    batchOptions.oneFileSystem = options.oneFileSystem;
 
     // The journal is opened before the first rename: a run whose renames could not be taken
     // back must not start at all.
@@ -99,6 +101,7 @@ int Run(const versalo::cli::Options& options) {
     }
     const bool listingWritten = renameListing.Flush();
     host.ClearProgress();
+    host.ShowOtherFileSystems(result.otherFileSystems);
 
     int status = result.AllDone() ? kExitDone : kExitIncomplete;
     if (!listingWritten) {
@@ -135,5 +138,11 @@ int main(int argc, char** argv) {
     if (parsed.options.version) {
         return PrintOut(versalo::cli::VersionLine() + "\n") ? kExitDone : kExitIncomplete;
     }
-    return Run(parsed.options);
+    versalo::SetNameQuoting(versalo::NameQuoting::kShell);
+    const int status = Run(parsed.options);
+    // Stopped by Ctrl+C or SIGTERM: the summary is out; now end by the signal itself, so that the
+    // shell (and a loop running the program) knows the run was interrupted.
+    std::fflush(nullptr);
+    versalo::cli::EndByInterruptSignal();
+    return status;
 }

@@ -1,5 +1,9 @@
 #include "cli/options.h"
 
+#include <getopt.h>
+
+#include <string_view>
+
 #include "collection/version.h"
 #include "engine/engine_state.h"
 
@@ -7,126 +11,139 @@ namespace versalo::cli {
 
 namespace {
 
-// Applies one option by its short letter; false when there is no such option.
-bool ApplyShort(char letter, Options& options) {
-    switch (letter) {
-        case 'u':
-            options.caseType = kCaseUpper;
-            options.caseGiven = true;
-            return true;
-        case 'l':
-            options.caseType = kCaseLower;
-            options.caseGiven = true;
-            return true;
-        case 'c':
-            options.caseType = kCaseInitialCapital;
-            options.caseGiven = true;
-            return true;
-        case 't':
-            options.twoMove = true;
-            return true;
-        case 'n':
-            options.dryRun = true;
-            return true;
-        case 'v':
-            options.verbose = true;
-            return true;
-        case 'h':
-            options.help = true;
-            return true;
-        case 'V':
-            options.version = true;
-            return true;
-        default:
-            return false;
+// The value getopt_long gives the long options that have no short letter.
+enum LongOnly { kJournal = 256, kUndo };
+
+constexpr const char* kShortOptions = "+ulctnvxhV";
+
+const option kLongOptions[] = {
+    {"upper", no_argument, nullptr, 'u'},           {"lower", no_argument, nullptr, 'l'},
+    {"capital", no_argument, nullptr, 'c'},         {"two-move", no_argument, nullptr, 't'},
+    {"dry-run", no_argument, nullptr, 'n'},         {"verbose", no_argument, nullptr, 'v'},
+    {"one-file-system", no_argument, nullptr, 'x'}, {"journal", required_argument, nullptr, kJournal},
+    {"undo", required_argument, nullptr, kUndo},    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},         {nullptr, 0, nullptr, 0},
+};
+
+const option* LongOptionFor(int value) {
+    for (const option* entry = kLongOptions; entry->name != nullptr; ++entry) {
+        if (entry->val == value) {
+            return entry;
+        }
     }
+    return nullptr;
 }
 
-struct LongOption {
-    const char* name;
-    char letter;
-};
-
-constexpr LongOption kLongOptions[] = {
-    {"upper", 'u'},   {"lower", 'l'},   {"capital", 'c'}, {"two-move", 't'},
-    {"dry-run", 'n'}, {"verbose", 'v'}, {"help", 'h'},    {"version", 'V'},
-};
-
-// Long options that take a file name, and where it goes.
-struct FileOption {
-    const char* name;
-    std::string Options::*target;
-};
-
-constexpr FileOption kFileOptions[] = {
-    {"journal", &Options::journal},
-    {"undo", &Options::undo},
-};
+// The German reason for an option getopt_long did not accept. argument is the command-line
+// word it stopped at.
+std::string OptionError(const std::string& argument, int letter) {
+    if (argument.starts_with("--")) {
+        const std::string bare = argument.substr(2, argument.find('=') - 2);
+        const option* known = LongOptionFor(letter);
+        if (known != nullptr && known->has_arg == no_argument) {
+            return "die Option '--" + std::string(known->name) + "' erlaubt keinen Wert";
+        }
+        if (known != nullptr) {
+            return "die Option '--" + std::string(known->name) + "' verlangt eine DATEI";
+        }
+        std::size_t matches = 0;
+        for (const option* entry = kLongOptions; entry->name != nullptr; ++entry) {
+            matches += std::string_view(entry->name).starts_with(bare) ? 1 : 0;
+        }
+        if (matches > 1) {
+            return "die Option '--" + bare + "' ist mehrdeutig";
+        }
+        return "unbekannte Option '--" + bare + "'";
+    }
+    return "unbekannte Option '-" + std::string(1, static_cast<char>(letter)) + "'";
+}
 
 }  // namespace
 
 ParseResult ParseArguments(const std::vector<std::string>& arguments) {
     ParseResult result;
     Options& options = result.options;
-    bool optionsEnded = false;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        const std::string& argument = arguments[index];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            options.paths.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (argument[1] == '-') {
-            const std::string name = argument.substr(2);
-            const std::size_t equals = name.find('=');
-            const std::string bare = name.substr(0, equals);
-            const FileOption* fileOption = nullptr;
-            for (const FileOption& option : kFileOptions) {
-                if (bare == option.name) {
-                    fileOption = &option;
-                }
-            }
-            if (fileOption != nullptr) {
-                std::string file;
-                if (equals != std::string::npos) {
-                    file = name.substr(equals + 1);
-                } else if (index + 1 < arguments.size() && !arguments[index + 1].starts_with('-')) {
-                    // A forgotten file name must not swallow the next option ("--journal -n").
-                    file = arguments[++index];
-                }
-                if (file.empty()) {
-                    result.error = "die Option '--" + bare + "' verlangt eine DATEI";
-                    return result;
-                }
-                options.*(fileOption->target) = file;
+
+    // getopt_long wants a mutable argv; it reorders the pointers, never the strings. Options and
+    // paths may be mixed, so the scan goes on past each path ("+" would stop at the first); paths
+    // are collected in their order as they come.
+    std::vector<std::string> words;
+    words.reserve(arguments.size() + 1);
+    words.emplace_back("versalo-cli");
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+
+    opterr = 0;  // the messages are German and our own
+    optind = 0;  // start afresh (also when called again)
+    while (true) {
+        const int before = optind == 0 ? 1 : optind;
+        const int letter = ::getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
+        if (letter == -1) {
+            if (optind < argc && std::string_view(argv[optind - 1]) != "--") {
+                // A path: keep it, and go on looking for options after it.
+                options.paths.emplace_back(argv[optind]);
+                ++optind;
                 continue;
             }
-            bool known = false;
-            for (const LongOption& option : kLongOptions) {
-                if (bare == option.name) {
-                    known = ApplyShort(option.letter, options);
-                    break;
+            break;
+        }
+        switch (letter) {
+            case 'u':
+                options.caseType = kCaseUpper;
+                options.caseGiven = true;
+                break;
+            case 'l':
+                options.caseType = kCaseLower;
+                options.caseGiven = true;
+                break;
+            case 'c':
+                options.caseType = kCaseInitialCapital;
+                options.caseGiven = true;
+                break;
+            case 't':
+                options.twoMove = true;
+                break;
+            case 'n':
+                options.dryRun = true;
+                break;
+            case 'v':
+                options.verbose = true;
+                break;
+            case 'x':
+                options.oneFileSystem = true;
+                break;
+            case 'h':
+                options.help = true;
+                break;
+            case 'V':
+                options.version = true;
+                break;
+            case kJournal:
+            case kUndo: {
+                // A forgotten file name must not swallow the next option ("--journal -n").
+                const bool separate = optarg == argv[optind - 1];
+                if (*optarg == '\0' || (separate && *optarg == '-')) {
+                    result.error = OptionError(std::string("--") + LongOptionFor(letter)->name, letter);
+                    return result;
                 }
+                (letter == kJournal ? options.journal : options.undo) = optarg;
+                break;
             }
-            if (!known) {
-                result.error = "unbekannte Option '--" + bare + "'";
-                return result;
-            }
-            if (equals != std::string::npos) {
-                result.error = "die Option '--" + bare + "' erlaubt keinen Wert";
-                return result;
-            }
-            continue;
-        }
-        for (std::size_t i = 1; i < argument.size(); ++i) {
-            if (!ApplyShort(argument[i], options)) {
-                result.error = "unbekannte Option '-" + argument.substr(i, 1) + "'";
+            default: {
+                const int at = optind > before ? optind - 1 : before;
+                result.error = OptionError(at < argc ? argv[at] : "", optopt != 0 ? optopt : letter);
                 return result;
             }
         }
+    }
+    // Everything after "--" is a path, also what begins with "-".
+    for (int index = optind; index < argc; ++index) {
+        options.paths.emplace_back(argv[index]);
     }
     if (options.help || options.version) {
         return result;
@@ -152,40 +169,55 @@ std::string HelpText() {
            "Jeder PFAD wird in der angegebenen Reihenfolge umbenannt; ist er ein Ordner, wird\n"
            "danach alles darin umbenannt, in jeder Tiefe. Namen darin, die mit einem Punkt\n"
            "beginnen, bleiben, wie sie sind, und ein solcher Ordner wird nicht betreten; ein\n"
-           "PFAD selbst wird aber immer umbenannt. Symbolische Verknüpfungen werden selbst\n"
-           "umbenannt, aber nie verfolgt.\n"
+           "PFAD selbst wird aber immer umbenannt. Nur den Inhalt eines Ordners, nicht ihn\n"
+           "selbst, benennt 'ORDNER/.' um. Symbolische Verknüpfungen werden selbst umbenannt,\n"
+           "aber nie verfolgt. Andere Dateisysteme, die in einem Ordner eingehängt sind, werden\n"
+           "mit durchlaufen, außer mit -x.\n"
+           "\n"
+           "Lange Optionen dürfen abgekürzt werden, solange sie eindeutig bleiben (--up).\n"
            "\n"
            "Schreibweise:\n"
-           "  -l, --lower      alles klein (Vorgabe)\n"
-           "  -u, --upper      alles groß\n"
-           "  -c, --capital    erstes Zeichen groß, alles Weitere klein\n"
+           "  -l, --lower            alles klein (Vorgabe)\n"
+           "  -u, --upper            alles groß\n"
+           "  -c, --capital          erstes Zeichen groß, alles Weitere klein\n"
            "\n"
            "Weitere Optionen:\n"
-           "  -t, --two-move   jeden PFAD in zwei Schritten über einen vorläufigen Namen\n"
-           "                   umbenennen (Vorgabe: direkt)\n"
-           "  -n, --dry-run    nichts ändern, nur jede Umbenennung zeigen, die gemacht würde\n"
-           "  -v, --verbose    jede gemachte Umbenennung zeigen ('alt' -> 'neu') und am Ende\n"
-           "                   alle übersprungenen Einträge aufführen\n"
-           "      --journal DATEI  jede gemachte Umbenennung sofort an DATEI anhängen, damit\n"
-           "                   sie sich mit --undo zurücknehmen lässt\n"
-           "      --undo DATEI  die Umbenennungen aus dem Journal DATEI zurücknehmen, die\n"
-           "                   jüngste zuerst, aber nur, was der Lauf selbst umbenannt hat:\n"
-           "                   Ordner ohne symbolische Verknüpfung erreicht und mit derselben\n"
-           "                   Inode-Nummer, Eintrag derselbe, alter Name frei, beide Namen\n"
-           "                   Schreibweisen desselben Namens; alles andere wird aufgeführt\n"
-           "  -h, --help       diese Hilfe zeigen und beenden\n"
-           "  -V, --version    die Versionsnummer zeigen und beenden\n"
-           "  --               alles Weitere sind Pfade, auch wenn es mit '-' beginnt\n"
+           "  -t, --two-move         jeden PFAD in zwei Schritten über einen vorläufigen\n"
+           "                         Namen umbenennen (Vorgabe: direkt)\n"
+           "  -n, --dry-run          nichts ändern, nur jede Umbenennung zeigen, die gemacht\n"
+           "                         würde\n"
+           "  -v, --verbose          jede gemachte Umbenennung zeigen ('alt' -> 'neu') und am\n"
+           "                         Ende alle übersprungenen Einträge aufführen\n"
+           "  -x, --one-file-system  Ordner auf einem anderen Dateisystem als dem des PFADES\n"
+           "                         weder umbenennen noch betreten; sie werden am Ende\n"
+           "                         aufgeführt\n"
+           "      --journal DATEI    jede gemachte Umbenennung sofort an DATEI anhängen,\n"
+           "                         damit sie sich mit --undo zurücknehmen lässt\n"
+           "      --undo DATEI       die Umbenennungen aus dem Journal DATEI zurücknehmen, die\n"
+           "                         jüngste zuerst, aber nur, was der Lauf selbst umbenannt\n"
+           "                         hat: Ordner ohne symbolische Verknüpfung erreicht und mit\n"
+           "                         derselben Inode-Nummer, Eintrag derselbe, alter Name frei,\n"
+           "                         beide Namen Schreibweisen desselben Namens; alles andere\n"
+           "                         wird aufgeführt\n"
+           "  -h, --help             diese Hilfe zeigen und beenden\n"
+           "  -V, --version          die Versionsnummer zeigen und beenden\n"
+           "  --                     alles Weitere sind Pfade, auch wenn es mit '-' beginnt\n"
+           "\n"
+           "Namen werden in der Ausgabe so in Anführungszeichen gesetzt, dass man sie in eine\n"
+           "Shell einfügen kann ('IT'\\''S.TXT', 'NEU'$'\\n''ZEILE'); Steuerzeichen erscheinen\n"
+           "nie roh.\n"
            "\n"
            "Kein Eintrag geht verloren: Ist der neue Name schon vergeben (etwa 'readme' neben\n"
            "'README'), behält der Eintrag seinen Namen. Solche Einträge und alle, die nicht\n"
            "umbenannt werden konnten (fehlende Rechte, Name kein gültiges UTF-8), werden am\n"
-           "Ende auf der Standardfehlerausgabe aufgeführt. Strg+C hält nach dem laufenden\n"
-           "Eintrag an; jeder Eintrag hat dann seinen alten oder seinen neuen Namen.\n"
+           "Ende auf der Standardfehlerausgabe aufgeführt. Strg+C (oder SIGTERM) hält nach dem\n"
+           "laufenden Eintrag an; jeder Eintrag hat dann seinen alten oder seinen neuen Namen.\n"
+           "Nach der Zusammenfassung endet das Programm durch das Signal selbst (die Shell\n"
+           "sieht 130 bzw. 143), so dass auch eine Schleife in der Shell anhält.\n"
            "\n"
            "Rückgabewert:\n"
            "  0  jeder Eintrag hat seinen neuen Namen oder hatte ihn schon\n"
-           "  1  mindestens ein Eintrag wurde übersprungen, oder der Lauf wurde abgebrochen\n"
+           "  1  mindestens ein Eintrag wurde übersprungen\n"
            "  2  falscher Aufruf (unbekannte Option, kein PFAD)\n"
            "Für --undo gilt dasselbe; ein Journal, das sich nicht lesen lässt, ergibt 1.\n";
 }

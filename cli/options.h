@@ -14,6 +14,7 @@ struct Options {
     bool twoMove = false;
     bool dryRun = false;
     bool verbose = false;
+    bool oneFileSystem = false;  // -x: neither rename nor enter folders on another file system
     bool help = false;
     bool version = false;
     std::string journal;  // --journal FILE: write each rename made to FILE
@@ -28,10 +29,10 @@ struct ParseResult {
     bool Ok() const { return error.empty(); }
 };
 
-// Reads the arguments after the program name. Options and paths may be mixed; "--" ends the
-// options, and a lone "-" is a path. Short options may be bundled ("-nv"). Of several case
-// options the last one counts, as with most tools. --journal and --undo take a FILE, as the next
-// argument or after "=".
+// Reads the arguments after the program name with getopt_long. Options and paths may be mixed;
+// "--" ends the options, and a lone "-" is a path. Short options may be bundled ("-nv"), long
+// ones abbreviated as long as that is unambiguous ("--up"). Of several case options the last one
+// counts, as with most tools. --journal and --undo take a FILE, as the next argument or after "=".
 ParseResult ParseArguments(const std::vector<std::string>& arguments);
 
 // The German help text for --help.

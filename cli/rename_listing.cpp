@@ -3,6 +3,7 @@
 #include <string>
 
 #include "collection/paths.h"
+#include "engine/skip_report.h"
 
 namespace versalo::cli {
 
@@ -27,11 +28,10 @@ void RenameListing::Renamed(const RenameStep& step) {
     }
     std::string line;
     line.reserve(2 * step.folder.size() + step.oldName.size() + step.newName.size() + 12);
-    line += '\'';
-    line += JoinPath(step.folder, step.oldName);
-    line += "' -> '";
-    line += JoinPath(step.folder, step.newName);
-    line += "'\n";
+    line += ShellQuoted(JoinPath(step.folder, step.oldName));
+    line += " -> ";
+    line += ShellQuoted(JoinPath(step.folder, step.newName));
+    line += '\n';
     if (std::fwrite(line.data(), 1, line.size(), m_out) != line.size()) {
         m_ok = false;
     }

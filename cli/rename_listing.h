@@ -21,9 +21,9 @@ private:
     std::vector<RenameListener*> m_listeners;
 };
 
-// Writes each rename as one line "'old path' -> 'new path'". Names are written byte for byte as
-// the file system has them, so that the lines can be fed to other tools even when a name is not
-// valid UTF-8.
+// Writes each rename as one line "'old path' -> 'new path'", each path quoted for the shell
+// (ShellQuoted): a path can be pasted back into a shell, and no name can write a control
+// sequence to the terminal or split a line. (The journal is the record for other programs.)
 class RenameListing : public RenameListener {
 public:
     explicit RenameListing(std::FILE* out) : m_out(out) {}

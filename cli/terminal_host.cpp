@@ -71,6 +71,24 @@ void TerminalHost::Note(const std::string& text) {
     std::fflush(m_err);
 }
 
+void TerminalHost::ShowOtherFileSystems(const std::vector<std::string>& folders) {
+    if (folders.empty()) {
+        return;
+    }
+    std::string text =
+        folders.size() == 1
+            ? std::string("1 Ordner auf einem anderen Dateisystem wurde weder umbenannt noch betreten:\n")
+            : std::to_string(folders.size()) +
+                  " Ordner auf anderen Dateisystemen wurden weder umbenannt noch betreten:\n";
+    for (const std::string& folder : folders) {
+        text += ShellQuoted(folder);
+        text += '\n';
+    }
+    ClearProgress();
+    std::fputs(text.c_str(), m_err);
+    std::fflush(m_err);
+}
+
 void TerminalHost::ClearProgress() {
     if (m_lineShown) {
         // Back to the start of the line and erase it.
@@ -83,8 +101,8 @@ void TerminalHost::ClearProgress() {
 void TerminalHost::DrawProgress() {
     std::string line = "\r\033[Kversalo-cli: " + std::to_string(m_entries) + " Einträge bearbeitet";
     if (m_percent > 0.0F) {
-        // The share of the given paths done; it moves once per path, not per entry.
-        line += ", " + std::to_string(static_cast<int>(m_percent)) + " % der Pfade fertig";
+        // The share done: of the given paths, and within a given folder of its own subfolders.
+        line += ", " + std::to_string(static_cast<int>(m_percent)) + " % fertig";
     }
     std::fputs(line.c_str(), m_err);
     std::fflush(m_err);

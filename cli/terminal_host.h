@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/batch_host.h"
 
@@ -31,6 +32,8 @@ public:
 
     // Writes a line of the program's own to standard error (below the progress line, if any).
     void Note(const std::string& text);
+    // Lists the folders -x passed over, after the run (nothing when there are none).
+    void ShowOtherFileSystems(const std::vector<std::string>& folders);
     // Removes the progress line, so that the terminal is left clean.
     void ClearProgress();
     // A further reason to stop the run after the current entry, besides Ctrl+C.

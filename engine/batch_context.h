@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "engine/batch_host.h"
 #include "engine/folder_rename.h"
@@ -21,6 +22,21 @@ struct BatchContext {
     BatchHost* host = nullptr;
     RenameListener* listener = nullptr;
     bool dryRun = false;
+    // Neither rename nor enter a folder on another file system than the walked item's; such
+    // folders are collected in otherFileSystems (their paths as messages show them).
+    bool oneFileSystem = false;
+    std::vector<std::string> otherFileSystems;
+
+    // The progress bar's values before and after the dropped item being walked: the walk moves
+    // the bar between them by the share of the item's first-level subfolders done.
+    float progressBefore = 0.0F;
+    float progressAfter = 0.0F;
+    void WalkProgress(std::size_t done, std::size_t total) {
+        if (host != nullptr && total > 0 && progressAfter > progressBefore) {
+            host->SetProgress(progressBefore + (progressAfter - progressBefore) * static_cast<float>(done) /
+                                                   static_cast<float>(total));
+        }
+    }
 
     SkipReport skipped;
     std::size_t renamed = 0;    // entries that got a new name
@@ -29,8 +45,8 @@ struct BatchContext {
 
     // The names of the folders that dropped items (or undone entries) lie in, each read once when
     // first needed and kept up to date by the renames; keyed by the folder's path.
-    std::unordered_map<std::string, std::unordered_set<std::string>> folderNames;
-    std::unordered_set<std::string>& NamesOf(int dirfd, const std::string& folder) {
+    std::unordered_map<std::string, FolderListing> folderNames;
+    FolderListing& NamesOf(int dirfd, const std::string& folder) {
         auto found = folderNames.find(folder);
         if (found == folderNames.end()) {
             found = folderNames.emplace(folder, FolderNames(dirfd)).first;

@@ -95,11 +95,6 @@ std::string WithoutTrailingSlashes(std::string path) {
 
 }  // namespace
 
-std::string InvalidPathMessage(const std::string& path) {
-    return "Der Verzeichnisname '" + path +
-           "'\renthält ungültige Zeichen und wird daher nicht berücksichtigt.";
-}
-
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options) {
     BatchResult result;
     if (!data.hasFileList) {
@@ -115,28 +110,29 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
     ctx.host = &host;
     ctx.listener = options.listener;
     ctx.dryRun = options.dryRun;
+    ctx.oneFileSystem = options.oneFileSystem;
     WalkedFolders walkedFolders;
 
     for (std::size_t i = 1; i <= count; ++i) {
         const std::string& path = data.paths[i - 1];
-        if (path.find('?') != std::string::npos) {
-            host.ShowMessage(InvalidPathMessage(path), kMessageOk, kProgramTitle);
-            ++result.invalidPaths;
-        } else {
-            const std::string dropped = WithoutTrailingSlashes(path);
-            std::string following;
-            const Below below = BelowWalkedFolder(dropped, walkedFolders, following);
-            // What the walk of an earlier dropped folder renamed already is not renamed (nor
-            // walked, nor listed) a second time.
-            if (below != Below::kWalked) {
-                const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
-                ctx.EntryDone();
-                if (!item.missing && !ctx.Stopped()) {
-                    if (RenameTree(item.existing, ctx, item.shown)) {
-                        walkedFolders[dropped] = item.existing;
-                    } else if (item.wasFolder) {
-                        ReportSwappedFolder(item, ctx);
-                    }
+        ctx.progressBefore =
+            static_cast<float>(static_cast<double>(i - 1) / static_cast<double>(count) * 100.0);
+        ctx.progressAfter = static_cast<float>(static_cast<double>(i) / static_cast<double>(count) * 100.0);
+        // A "?" is an ordinary character of a Linux name: dropped and given paths arrive byte
+        // for byte, so it is the user's own and the path is renamed like any other.
+        const std::string dropped = WithoutTrailingSlashes(path);
+        std::string following;
+        const Below below = BelowWalkedFolder(dropped, walkedFolders, following);
+        // What the walk of an earlier dropped folder renamed already is not renamed (nor
+        // walked, nor listed) a second time.
+        if (below != Below::kWalked) {
+            const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
+            ctx.EntryDone();
+            if (!item.missing && !ctx.Stopped()) {
+                if (RenameTree(item.existing, ctx, item.shown)) {
+                    walkedFolders[dropped] = item.existing;
+                } else if (item.wasFolder) {
+                    ReportSwappedFolder(item, ctx);
                 }
             }
         }

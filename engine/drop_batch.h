@@ -19,6 +19,7 @@ struct DropData {
 struct BatchOptions {
     bool dryRun = false;                 // work everything out, rename nothing
     RenameListener* listener = nullptr;  // told of every rename made
+    bool oneFileSystem = false;          // leave folders on other file systems alone
 };
 
 struct BatchResult {
@@ -26,25 +27,25 @@ struct BatchResult {
     bool finished = false;  // false when the user quit in the middle
     std::size_t renamed = 0;
     std::size_t unchanged = 0;
-    std::size_t invalidPaths = 0;  // dropped paths refused for a "?" in them
     SkipReport skipped;
+    std::vector<std::string> otherFileSystems;  // folders passed over for oneFileSystem
 
-    bool AllDone() const { return started && finished && invalidPaths == 0 && skipped.Empty(); }
+    bool AllDone() const { return started && finished && skipped.Empty(); }
 };
 
-// The response to a drop: checks each dropped path, renames the item, walks a folder's
-// contents, and drives the window through host (busy state, progress per dropped item, events
-// after each item, beep at the end, then the summary of entries that kept their names).
+// The response to a drop: renames each dropped item, walks a folder's contents, and drives the
+// window through host (busy state; progress after each dropped item and, within a dropped
+// folder, per subfolder of its own done; events after each item; beep at the end, then the
+// summary of entries that kept their names).
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options = {});
 
 // The walk keeps one folder open per level of depth: lets the program open as many as the system
 // allows it. Programs call this once at their start.
 void RaiseOpenFileLimit();
 
-// The message for a drop without a file list, and for a path with "?" in it.
+// The message for a drop without a file list.
 inline constexpr const char* kProgramTitle = "Versalo";
 inline constexpr const char* kNoFileListMessage =
     "Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.";
-std::string InvalidPathMessage(const std::string& path);
 
 }  // namespace versalo

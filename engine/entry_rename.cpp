@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "collection/paths.h"
 #include "collection/text_case.h"
@@ -41,8 +42,8 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
         case RenameStatus::kFailed: {
             std::string reason = ErrorText(result.error);
             if (!result.leftover.empty()) {
-                reason += "; die leere vorläufige Datei '" + PrintablePath(result.leftover) +
-                          "' ließ sich nicht wieder löschen";
+                reason += "; die leere vorläufige Datei " + QuotedName(result.leftover) +
+                          " ließ sich nicht wieder löschen";
             }
             ctx.skipped.Add(JoinPath(folderPath, from), reason);
             break;
@@ -54,7 +55,7 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
 }
 
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, std::unordered_set<std::string>& names) {
+                       BatchContext& ctx, FolderListing& names) {
     if (!IsValidUtf8(name)) {
         ctx.skipped.Add(JoinPath(folderPath, name),
                         "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
@@ -89,13 +90,16 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
         result = RenameInFolder(dirfd, name, newName, twoMove);
     }
     if (result.status == RenameStatus::kRenamed) {
-        names.erase(name);
-        names.insert(newName);
+        names.Rename(name, newName);
     }
+    // The reason is only written out for a collision: most entries need no message at all.
     RecordOutcome(ctx, folderPath, name, newName, result,
-                  "der neue Name '" + PrintablePath(newName) + "' ist bereits vergeben");
+                  result.status == RenameStatus::kCollision
+                      ? "der neue Name " + QuotedName(newName) + " ist bereits vergeben"
+                      : std::string());
     const bool vanished = result.status == RenameStatus::kFailed && result.error == ENOENT;
-    return {ctx.dryRun ? name : result.currentName, result.currentName, vanished};
+    std::string existing = ctx.dryRun ? name : result.currentName;
+    return {std::move(existing), std::move(result.currentName), vanished};
 }
 
 }  // namespace versalo

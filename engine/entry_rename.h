@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <unordered_set>
 
 #include "engine/batch_context.h"
 #include "engine/folder_rename.h"
@@ -28,7 +27,7 @@ struct EntryNames {
 // system that ignores case never lists both spellings, so there the rename is tried and the file
 // system decides.) In a dry run nothing is renamed: the outcome is worked out from names alone.
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, std::unordered_set<std::string>& names);
+                       BatchContext& ctx, FolderListing& names);
 
 // Counts a rename's outcome and tells the listener, or puts the entry in the skip report with its
 // reason; collisionReason is the reason given when the target name was taken.

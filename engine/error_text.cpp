@@ -41,8 +41,8 @@ std::string ErrorText(int error) {
 
 std::string StrandedReason(const std::string& temporaryName) {
     return "alter und neuer Name wurden währenddessen von einem anderen Programm belegt; der Eintrag heißt "
-           "jetzt '" +
-           PrintablePath(temporaryName) + "'";
+           "jetzt " +
+           QuotedName(temporaryName);
 }
 
 }  // namespace versalo

@@ -22,12 +22,12 @@ namespace {
 // the entry that has the wanted name already: nothing to do. (Inode numbers cannot tell this on
 // exFAT through FUSE: a lookup under another spelling answers another number.) The listing is read
 // afresh for this: the batch's copy may be older than the entry.
-bool HasWantedNameAlready(int dirfd, const std::string& given, const std::unordered_set<std::string>& names) {
+bool HasWantedNameAlready(int dirfd, const std::string& given, const FolderListing& names) {
     const std::string wanted = ConvertName(given);
     if (wanted == given || names.contains(given)) {
         return false;
     }
-    const std::unordered_set<std::string> now = FolderNames(dirfd);
+    const FolderListing now = FolderNames(dirfd);
     return !now.contains(given) && now.contains(wanted);
 }
 

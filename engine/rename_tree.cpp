@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <unordered_set>
 #include <vector>
 
 #include "collection/paths.h"
@@ -26,34 +25,52 @@ bool IsFolder(int dirfd, const std::string& name, unsigned char type) {
     return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
 }
 
+// True when the entry is a folder on another file system than device: a mount point (stat of a
+// mount point gives the mounted file system's root).
+bool OnOtherFileSystem(int dirfd, const char* name, dev_t device) {
+    struct stat status {};
+    return ::fstatat(dirfd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_dev != device;
+}
+
 struct Frame {
     int fd;
     std::size_t pathLength;           // this folder's shown path is path.substr(0, pathLength)
     std::vector<EntryNames> pending;  // subfolders still to walk, taken from the back
+    bool firstLevel;                  // a subfolder of the walked folder itself
 };
 
 // Lists one folder and renames its entries; returns its subfolders.
-std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx) {
+std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx,
+                                      dev_t device) {
     std::vector<EntryNames> subfolders;
     // The whole listing is read first: renaming entries while the folder is still being read
-    // could make the listing return a renamed entry a second time.
-    std::vector<ListedEntry> entries;
+    // could make the listing return a renamed entry a second time. It is also the set of the
+    // folder's names that tells a collision without moving anything.
+    FolderListing listing;
     int error = 0;
-    if (!ReadFolder(dirfd, entries, error)) {
+    // Every folder the walk reads it has just opened for reading (O_RDONLY | O_DIRECTORY).
+    if (!ReadFolder(dirfd, listing, error, /*withDotNames=*/false, /*freshDescriptor=*/true)) {
         ctx.skipped.Add(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
         return subfolders;
     }
-    std::unordered_set<std::string> names;
-    names.reserve(entries.size());
-    for (const ListedEntry& entry : entries) {
-        names.insert(entry.name);
-    }
-    for (const ListedEntry& entry : entries) {
+    std::string name;
+    for (std::size_t i = 0; i < listing.Count(); ++i) {
         if (ctx.Stopped()) {
             return {};
         }
-        EntryNames current = RenameEntry(dirfd, folderPath, entry.name, /*twoMove=*/false, ctx, names);
-        if (!current.vanished && IsFolder(dirfd, current.existing, entry.type)) {
+        // A copy: the rename rewrites the listing's bytes of this name.
+        name.assign(listing.Name(i));
+        listing.Prefetch(i + 1);
+        const unsigned char type = listing.Type(i);
+        if (ctx.oneFileSystem && (type == DT_DIR || type == DT_UNKNOWN) &&
+            OnOtherFileSystem(dirfd, name.c_str(), device)) {
+            ctx.otherFileSystems.push_back(JoinPath(folderPath, name));
+            ctx.EntryDone();
+            continue;
+        }
+        EntryNames current = RenameEntry(dirfd, folderPath, name, /*twoMove=*/false, ctx, listing);
+        if (!current.vanished && IsFolder(dirfd, current.existing, type)) {
             subfolders.push_back(std::move(current));
         }
         ctx.EntryDone();
@@ -73,15 +90,29 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
     }
+    dev_t device = 0;
+    if (ctx.oneFileSystem) {
+        struct stat status {};
+        if (::fstat(dirfd, &status) == 0) {
+            device = status.st_dev;
+        }
+    }
     std::vector<Frame> stack;
-    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx)});
+    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx, device), false});
+    // Progress within the walk: the share of the walked folder's own subfolders done.
+    const std::size_t firstLevelTotal = stack.back().pending.size();
+    std::size_t firstLevelDone = 0;
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.pending.empty() || ctx.Stopped()) {
+            if (top.firstLevel) {
+                ctx.WalkProgress(++firstLevelDone, firstLevelTotal);
+            }
             ::close(top.fd);
             stack.pop_back();
             continue;
         }
+        const bool firstLevel = stack.size() == 1;
         const EntryNames names = std::move(top.pending.back());
         top.pending.pop_back();
         path.resize(top.pathLength);
@@ -90,10 +121,13 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
             ::openat(top.fd, names.existing.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child < 0) {
             ctx.skipped.Add(childPath, "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
+            if (firstLevel) {
+                ctx.WalkProgress(++firstLevelDone, firstLevelTotal);
+            }
             continue;
         }
         path = childPath;
-        stack.push_back({child, path.size(), RenameListing(child, path, ctx)});
+        stack.push_back({child, path.size(), RenameListing(child, path, ctx, device), firstLevel});
     }
 }
 

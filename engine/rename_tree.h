@@ -21,7 +21,8 @@ namespace versalo {
 // Returns false when folder was no folder (or could not be opened) and nothing was walked.
 bool RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath = {});
 
-// The same for a folder that is already open; takes ownership of dirfd. folderPath is for messages.
+// The same for a folder that is already open for reading (O_RDONLY | O_DIRECTORY) and not read
+// yet; takes ownership of dirfd. folderPath is for messages.
 void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx);
 
 }  // namespace versalo

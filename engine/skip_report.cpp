@@ -24,9 +24,8 @@ std::string SkipReport::Summary(std::size_t maxListed) const {
             break;
         }
         // Appended piece by piece: GCC 12 at -O3 warns wrongly (-Wrestrict) on a chain of "+".
-        text += '\'';
-        text += PrintablePath(entry.path);
-        text += "': ";
+        text += QuotedName(entry.path);
+        text += ": ";
         text += entry.reason;
         text += '\n';
         ++listed;
@@ -53,6 +52,110 @@ std::string PrintablePath(const std::string& path) {
         }
     }
     return result;
+}
+
+namespace {
+
+NameQuoting g_quoting = NameQuoting::kWindow;
+
+// Length of the UTF-8 character at text[i] when it is valid and printable, else 0. Printable here
+// is what a UTF-8 terminal shows as a character: not a C0 or C1 control, not DEL.
+std::size_t PrintableCharAt(std::string_view text, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+        return 0;
+    }
+    if (byte < 0x80) {
+        return 1;
+    }
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    if (i + length > text.size() || !IsValidUtf8(text.substr(i, length))) {
+        return 0;
+    }
+    // U+0080 to U+009F, the C1 controls: a terminal acts on some of them.
+    if (byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+        return 0;
+    }
+    return length;
+}
+
+void AppendEscaped(std::string& out, unsigned char byte) {
+    switch (byte) {
+        case '\a':
+            out += "\\a";
+            return;
+        case '\b':
+            out += "\\b";
+            return;
+        case '\t':
+            out += "\\t";
+            return;
+        case '\n':
+            out += "\\n";
+            return;
+        case '\v':
+            out += "\\v";
+            return;
+        case '\f':
+            out += "\\f";
+            return;
+        case '\r':
+            out += "\\r";
+            return;
+        default: {
+            char octal[8];
+            std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(byte));
+            out += octal;
+        }
+    }
+}
+
+}  // namespace
+
+std::string ShellQuoted(std::string_view name) {
+    std::string out;
+    out.reserve(name.size() + 2);
+    out += '\'';
+    bool escaping = false;  // inside a $'...' piece
+    std::size_t i = 0;
+    while (i < name.size()) {
+        const std::size_t length = PrintableCharAt(name, i);
+        if (length == 0) {
+            if (!escaping) {
+                out += "'$'";
+                escaping = true;
+            }
+            AppendEscaped(out, static_cast<unsigned char>(name[i]));
+            ++i;
+            continue;
+        }
+        if (escaping) {
+            out += "''";
+            escaping = false;
+        }
+        if (name[i] == '\'') {
+            out += "'\\''";
+        } else {
+            out.append(name, i, length);
+        }
+        i += length;
+    }
+    out += '\'';
+    return out;
+}
+
+void SetNameQuoting(NameQuoting quoting) {
+    g_quoting = quoting;
+}
+
+std::string QuotedName(std::string_view name) {
+    if (g_quoting == NameQuoting::kShell) {
+        return ShellQuoted(name);
+    }
+    std::string out = "'";
+    out += PrintablePath(std::string(name));
+    out += '\'';
+    return out;
 }
 
 }  // namespace versalo

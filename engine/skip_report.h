@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace versalo {
@@ -21,8 +22,8 @@ public:
     std::size_t Count() const { return m_entries.size(); }
     bool Empty() const { return m_entries.empty(); }
 
-    // The German summary: the count, then the first maxListed paths with their reasons.
-    // Paths that are not valid UTF-8 are shown with their odd bytes as \xNN.
+    // The German summary: the count, then the first maxListed paths (each as QuotedName shows
+    // it) with their reasons.
     std::string Summary(std::size_t maxListed = 30) const;
 
 private:
@@ -31,5 +32,19 @@ private:
 
 // A path made printable: bytes that are not valid UTF-8, and control characters, as \xNN.
 std::string PrintablePath(const std::string& path);
+
+// A name or path in single quotes as a shell reads it back: a quote inside is written '\'', and
+// control characters and bytes that are not valid UTF-8 never appear raw but as $'\n', $'\033',
+// $'\377' between the quoted pieces ('NEU'$'\n''ZEILE'), as GNU ls and mv print names in their
+// shell-escape-always style. Unlike them, a name holding a quote is not put in double quotes.
+std::string ShellQuoted(std::string_view name);
+
+// How messages show names: in a window, in single quotes with odd bytes as \xNN (nothing is
+// pasted back from there); on a terminal, ShellQuoted, so that every shown path can be pasted
+// into a shell and reaches the same entry. A program chooses once, at its start.
+enum class NameQuoting { kWindow, kShell };
+void SetNameQuoting(NameQuoting quoting);
+// The name as messages show it, quotes included.
+std::string QuotedName(std::string_view name);
 
 }  // namespace versalo

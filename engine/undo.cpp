@@ -157,12 +157,12 @@ public:
         if (folder != m_folder) {
             m_folder = folder;
             m_names.clear();
-            std::vector<ListedEntry> entries;
+            FolderListing listing;
             int error = 0;
-            ReadFolder(dirfd, entries, error);
-            for (ListedEntry& entry : entries) {
-                if (entry.name.starts_with(kTempPrefix)) {
-                    m_names.push_back(std::move(entry.name));
+            ReadFolder(dirfd, listing, error);
+            for (std::size_t index = 0; index < listing.Count(); ++index) {
+                if (listing.Name(index).starts_with(kTempPrefix)) {
+                    m_names.emplace_back(listing.Name(index));
                 }
             }
         }
@@ -186,8 +186,8 @@ private:
 void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& temporaries, BatchContext& ctx) {
     const std::string path = JoinPath(step.folder, step.newName);
     if (!AreCaseSpellings(step.oldName, step.newName)) {
-        ctx.skipped.Add(path, "'" + PrintablePath(step.oldName) + "' und '" + PrintablePath(step.newName) +
-                                  "' sind keine Schreibweisen desselben Namens; nicht zurückgenommen");
+        ctx.skipped.Add(path, QuotedName(step.oldName) + " und " + QuotedName(step.newName) +
+                                  " sind keine Schreibweisen desselben Namens; nicht zurückgenommen");
         return;
     }
     const int dirfd = folders.Open(step.folder);
@@ -220,7 +220,7 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& tem
             // Killed between the two moves of a rename: the entry waits under its temporary name.
             RecordOutcome(ctx, step.folder, stranded, step.oldName,
                           RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
-                          "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben");
+                          "der alte Name " + QuotedName(step.oldName) + " ist inzwischen vergeben");
         } else if (step.identified
                        ? SameEntry(dirfd, step.oldName, step.ino, old)
                        : (!atNewName && newError == ENOENT &&
@@ -238,7 +238,7 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& tem
         }
         return;
     }
-    const std::string taken = "der alte Name '" + PrintablePath(step.oldName) + "' ist inzwischen vergeben";
+    const std::string taken = "der alte Name " + QuotedName(step.oldName) + " ist inzwischen vergeben";
     if (ctx.dryRun) {
         auto& names = ctx.NamesOf(dirfd, step.folder);
         FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};

@@ -57,22 +57,27 @@ TEST_F(DropBatchTest, OneFileRunsTheWholeBusyCycle) {
                                         "beep", "enabled -1", "border 0", "progress 0.000000"}));
 }
 
-TEST_F(DropBatchTest, ProgressMovesOncePerDroppedItem) {
+TEST_F(DropBatchTest, ProgressMovesPerDroppedItemAndWithinADroppedFolder) {
     tree.File("A.TXT");
     tree.File("Ordner/B.TXT");
     tree.File("Ordner/Tief/C.TXT");
+    tree.File("Ordner/Weit/D.TXT");
     tree.File("D.TXT");
     const BatchResult result = ProcessDrop(Drop({"A.TXT", "Ordner", "D.TXT"}), host);
     EXPECT_TRUE(result.AllDone());
-    ASSERT_EQ(host.progress.size(), 5U);
-    EXPECT_FLOAT_EQ(host.progress[1], 100.0F / 3.0F);
-    EXPECT_FLOAT_EQ(host.progress[2], 200.0F / 3.0F);
-    EXPECT_FLOAT_EQ(host.progress[3], 100.0F);
-    // Events: once per dropped item and once per folder read (ordner, tief).
-    EXPECT_EQ(host.eventRounds, 5);
+    // After each dropped item its share; inside the folder, one step per subfolder of its own.
+    const float third = 100.0F / 3.0F;
+    ASSERT_EQ(host.progress.size(), 7U);
+    EXPECT_FLOAT_EQ(host.progress[1], third);
+    EXPECT_FLOAT_EQ(host.progress[2], third * 1.5F);
+    EXPECT_FLOAT_EQ(host.progress[3], third * 2.0F);
+    EXPECT_FLOAT_EQ(host.progress[4], third * 2.0F);
+    EXPECT_FLOAT_EQ(host.progress[5], 100.0F);
+    // Events: once per dropped item and once per folder read (ordner, tief, weit).
+    EXPECT_EQ(host.eventRounds, 6);
     EXPECT_EQ(tree.Names(), (std::vector<std::string>{"a.txt", "d.txt", "ordner"}));
     EXPECT_EQ(tree.Names("ordner/tief"), std::vector<std::string>{"c.txt"});
-    EXPECT_EQ(result.renamed, 6U);
+    EXPECT_EQ(result.renamed, 8U);
 }
 
 TEST_F(DropBatchTest, ADroppedFolderIsWalkedUnderItsNewName) {
@@ -86,19 +91,14 @@ TEST_F(DropBatchTest, ADroppedFolderIsWalkedUnderItsNewName) {
                                                   {"gross/innen/datei.txt", "GROSS/INNEN/DATEI.TXT"}}));
 }
 
-TEST_F(DropBatchTest, APathWithAQuestionMarkIsRefusedAndTheBatchGoesOn) {
-    tree.File("Frage?.TXT");
+TEST_F(DropBatchTest, APathWithAQuestionMarkIsRenamedLikeAnyOther) {
+    tree.File("Frage?/Innen?.TXT");
     tree.File("Danach.TXT");
-    const BatchResult result = ProcessDrop(Drop({"Frage?.TXT", "Danach.TXT"}), host);
-    ASSERT_EQ(host.messages.size(), 1U);
-    EXPECT_EQ(host.messages[0].prompt,
-              "Der Verzeichnisname '" + tree.Path("Frage?.TXT") +
-                  "'\renthält ungültige Zeichen und wird daher nicht berücksichtigt.");
-    EXPECT_EQ(host.messages[0].code, 0);
-    EXPECT_EQ(result.invalidPaths, 1U);
-    EXPECT_FLOAT_EQ(host.progress[1], 50.0F);
-    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Frage?.TXT", "danach.txt"}));
-    EXPECT_FALSE(result.AllDone());
+    const BatchResult result = ProcessDrop(Drop({"Frage?", "Danach.TXT"}), host);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(result.AllDone());
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"danach.txt", "frage?"}));
+    EXPECT_EQ(tree.Names("frage?"), std::vector<std::string>{"innen?.txt"});
 }
 
 TEST_F(DropBatchTest, FailuresAreCollectedAndShownOnceAtTheEnd) {

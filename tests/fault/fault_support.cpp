@@ -276,6 +276,9 @@ pid_t Spawn(const std::vector<std::string>& argv, const RunOptions& options, int
         ::dup2(devNull, STDIN_FILENO);
         ::dup2(outFd, STDOUT_FILENO);
         ::dup2(errFd, STDERR_FILENO);
+        if (options.processGroup) {
+            ::setpgid(0, 0);
+        }
         // Like setpriv --reuid --regid --clear-groups.
         if (options.unprivileged && (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 ||
                                      ::setuid(kUnprivilegedId) != 0)) {
@@ -584,7 +587,14 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     return result;
 }
 
-BackgroundCli::BackgroundCli(const std::vector<std::string>& args, const RunOptions& options) {
+BackgroundCli::BackgroundCli(const std::vector<std::string>& args, const RunOptions& options)
+    : BackgroundCli(options, [&args] {
+          std::vector<std::string> argv{CliPath()};
+          argv.insert(argv.end(), args.begin(), args.end());
+          return argv;
+      }()) {}
+
+BackgroundCli::BackgroundCli(const RunOptions& options, const std::vector<std::string>& argv) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         throw SystemError("pipe");
@@ -593,9 +603,10 @@ BackgroundCli::BackgroundCli(const std::vector<std::string>& args, const RunOpti
     const int capacity = ::fcntl(pipeFds[1], F_SETPIPE_SZ, 4096);
     m_capacity = capacity > 0 ? static_cast<std::size_t>(capacity) : 65536;
     m_errFile = AnonymousFile();
-    std::vector<std::string> argv{CliPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
     m_pid = Spawn(argv, options, pipeFds[1], m_errFile);
+    if (options.processGroup) {
+        ::setpgid(m_pid, m_pid);  // also here: the signal may follow before the child ran
+    }
     ::close(pipeFds[1]);
     m_out = pipeFds[0];
 }
@@ -635,6 +646,10 @@ bool BackgroundCli::WaitUntilBlocked(int timeoutMs) {
 
 void BackgroundCli::Signal(int signal) {
     ::kill(m_pid, signal);
+}
+
+void BackgroundCli::SignalGroup(int signal) {
+    ::kill(-m_pid, signal);
 }
 
 RunResult BackgroundCli::Finish() {

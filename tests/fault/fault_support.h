@@ -98,6 +98,7 @@ struct RunOptions {
     // removes the variable.
     std::vector<std::pair<std::string, std::optional<std::string>>> env;
     bool unprivileged = false;  // run as kUnprivilegedId, without supplementary groups
+    bool processGroup = false;  // in a process group of its own, as a shell runs a job
 };
 
 struct RunResult {
@@ -118,6 +119,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
 class BackgroundCli {
 public:
     BackgroundCli(const std::vector<std::string>& args, const RunOptions& options = {});
+    // Any program, argv[0] its path (a shell running versalo-cli, say).
+    BackgroundCli(const RunOptions& options, const std::vector<std::string>& argv);
     ~BackgroundCli();
     BackgroundCli(const BackgroundCli&) = delete;
     BackgroundCli& operator=(const BackgroundCli&) = delete;
@@ -125,6 +128,8 @@ public:
     // Waits until the program is blocked on its full output pipe; false when it ended first.
     bool WaitUntilBlocked(int timeoutMs = 60000);
     void Signal(int signal);
+    // To its whole process group (with processGroup), as a terminal sends Ctrl+C.
+    void SignalGroup(int signal);
     // Reads all output until the program ends, and its status.
     RunResult Finish();
 

@@ -4,6 +4,7 @@
 // the case is skipped with its reason.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_state.h"
@@ -369,6 +371,70 @@ TEST(Permissions, ReadOnlyBindMount) {
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(TakeManifest(scratch.Path("SOURCE")), before);
         EXPECT_EQ(CountOf(run.err, "das Dateisystem ist schreibgeschützt"), 3U) << run.err;
+    }
+}
+
+// A tmpfs mounted at a new folder, unmounted when the test ends.
+class TmpfsAt {
+public:
+    explicit TmpfsAt(std::string dir) : m_dir(std::move(dir)) {
+        ::mkdir(m_dir.c_str(), 0755);
+        m_mounted = ::mount("tmpfs", m_dir.c_str(), "tmpfs", 0, "size=1m") == 0;
+        m_error = errno;
+    }
+    ~TmpfsAt() {
+        if (m_mounted) {
+            Unmount(m_dir);
+        }
+    }
+    TmpfsAt(const TmpfsAt&) = delete;
+    TmpfsAt& operator=(const TmpfsAt&) = delete;
+    bool Ok() const { return m_mounted; }
+    std::string Reason() const { return std::strerror(m_error); }
+
+private:
+    std::string m_dir;
+    bool m_mounted = false;
+    int m_error = 0;
+};
+
+TEST(OneFileSystem, MountsInsideAreLeftAloneWithXAndWalkedWithout) {
+    struct Case {
+        std::vector<std::string> options;
+        int exitCode;
+        Names mounted;  // the names in each mounted file system afterwards
+        bool listed;    // the mount points are listed at the end
+    };
+    // Without -x the mounted file systems are walked; a mount point itself cannot be renamed
+    // (the system answers EBUSY), so it is reported and keeps its name.
+    for (const Case& c : {Case{{"-x"}, 0, {"INNER.TXT"}, true}, Case{{"--one-file"}, 0, {"INNER.TXT"}, true},
+                          Case{{}, 1, {"inner.txt"}, false}}) {
+        SCOPED_TRACE(c.options.empty() ? "default" : c.options.front());
+        Scratch scratch;
+        scratch.File("TOP/A.TXT");
+        scratch.File("TOP/sub/B.TXT");
+        TmpfsAt mount(scratch.Path("TOP/MNT"));
+        TmpfsAt deep(scratch.Path("TOP/sub/DEEP"));
+        if (!mount.Ok() || !deep.Ok()) {
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << mount.Reason();
+        }
+        scratch.File("TOP/MNT/INNER.TXT");
+        scratch.File("TOP/sub/DEEP/INNER.TXT");
+        std::vector<std::string> args = c.options;
+        args.push_back(scratch.Path("TOP/."));
+        const RunResult run = RunCli(args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(NamesIn(scratch.Path("TOP")), (Names{"MNT", "a.txt", "sub"}));
+        EXPECT_EQ(NamesIn(scratch.Path("TOP/sub")), (Names{"DEEP", "b.txt"}));
+        EXPECT_EQ(NamesIn(scratch.Path("TOP/MNT")), c.mounted);
+        EXPECT_EQ(NamesIn(scratch.Path("TOP/sub/DEEP")), c.mounted);
+        EXPECT_EQ(
+            Contains(run.err, "2 Ordner auf anderen Dateisystemen wurden weder umbenannt noch betreten:\n"),
+            c.listed)
+            << run.err;
+        EXPECT_EQ(Contains(run.err, "'" + scratch.Path("TOP/./MNT") + "'\n"), c.listed) << run.err;
+        EXPECT_EQ(Contains(run.err, "'" + scratch.Path("TOP/./sub/DEEP") + "'\n"), c.listed) << run.err;
+        EXPECT_EQ(CountOf(run.err, "wird gerade benutzt"), c.listed ? 0U : 2U) << run.err;
     }
 }
 

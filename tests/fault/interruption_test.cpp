@@ -1,7 +1,8 @@
 // Interruption: SIGINT or SIGTERM in the middle of a large run stops the command line after the
 // entry it is working on. Every entry then has its old or its new name, never a temporary one,
-// the summary is printed and the exit status is 1. The signal is sent while the program is
-// certainly mid-run: its listing output is held unread until the pipe is full.
+// the summary is printed, and then the program ends by that signal, so that a shell loop running
+// it stops too. The signal is sent while the program is certainly mid-run: its listing output is
+// held unread until the pipe is full.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -67,8 +68,8 @@ TEST_P(Interrupted, StopsAfterTheCurrentEntryAndLosesNothing) {
     cli.Signal(interruption.signal);
     const RunResult run = cli.Finish();
 
-    EXPECT_EQ(run.signal, 0) << "ended by the signal instead of stopping";
-    EXPECT_EQ(run.exitCode, 1) << run.err;
+    // Stopped cleanly (the summary is out), then ended by the signal itself.
+    EXPECT_EQ(run.signal, interruption.signal) << run.err;
     EXPECT_TRUE(Contains(run.err, "abgebrochen")) << run.err;
     const Manifest after = TakeManifest(scratch.Root());
     std::size_t renamed = 0;
@@ -89,6 +90,35 @@ INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
                              return std::string(param.param.signal == SIGINT ? "Sigint" : "Sigterm") +
                                     (param.param.twoMove ? "DroppedFilesTwoMoves" : "WalkedTree");
                          });
+
+TEST(InterruptedLoop, CtrlCStopsAShellLoopRunningTheProgram) {
+    // for d in ...; do versalo-cli "$d"; done, and Ctrl+C (SIGINT to the whole job) while the
+    // first folder is being renamed. A shell goes on with the loop when its child exits by itself
+    // after a signal; only a child that ends by the signal stops it.
+    Scratch scratch(/*inMemory=*/true);
+    for (int i = 0; i < 3000; ++i) {
+        scratch.File(Numbered("EINS/FILE_%04d.TXT", i));
+    }
+    scratch.File("ZWEI/FILE.TXT");
+    scratch.File("DREI/FILE.TXT");
+    const Manifest before = TakeManifest(scratch.Root());
+    RunOptions options;
+    options.processGroup = true;
+    BackgroundCli shell(
+        options, {"/bin/bash", "-c", "cli=$1; shift; for d in \"$@\"; do \"$cli\" -v \"$d\"; done", "bash",
+                  CliPath(), scratch.Path("EINS"), scratch.Path("ZWEI"), scratch.Path("DREI")});
+    ASSERT_TRUE(shell.WaitUntilBlocked()) << "the first run ended before its output filled the pipe";
+    shell.SignalGroup(SIGINT);
+    const RunResult run = shell.Finish();
+
+    EXPECT_EQ(run.signal, SIGINT) << "the loop went on: " << run.err;  // the shell's status is 130
+    EXPECT_TRUE(Contains(run.err, "abgebrochen")) << run.err;
+    EXPECT_EQ(NamesIn(scratch.Root()), (Names{"DREI", "ZWEI", "eins"}));
+    EXPECT_EQ(NamesIn(scratch.Path("ZWEI")), Names{"FILE.TXT"});
+    const Manifest after = TakeManifest(scratch.Root());
+    EXPECT_TRUE(NothingLost(before, after, RuleFor(kCaseLower)));
+    EXPECT_EQ(TemporaryNames(after), Names{});
+}
 
 TEST(InterruptedBatch, QuitAtAnEventPointMakesNoFurtherRename) {
     // The same stop inside the drop batch: the user quits at an event point in the middle of the

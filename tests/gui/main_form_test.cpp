@@ -391,14 +391,17 @@ TEST_F(MainFormTest, DroppedFilesAndFoldersAreRenamedOnDisk) {
     tree.File("Fotos/Urlaub AM Meer.JPG");
     tree.File("Fotos/Alt/DSC 001.jpg");
     tree.File("Bleibt.TXT");
+    tree.File("Was NUN?.MP3");  // a "?" is an ordinary character of a name
     MainForm& form = Start();
 
-    std::unique_ptr<QMimeData> mime(FileList({tree.Path("Brief.TXT"), tree.Path("Fotos")}));
+    std::unique_ptr<QMimeData> mime(
+        FileList({tree.Path("Brief.TXT"), tree.Path("Fotos"), tree.Path("Was NUN?.MP3")}));
     ASSERT_TRUE(DropOnZone(*mime));
     // The batch starts only after the drop event has returned to the file manager.
-    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Bleibt.TXT", "Brief.TXT", "Fotos"}));
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Bleibt.TXT", "Brief.TXT", "Fotos", "Was NUN?.MP3"}));
 
-    ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt"; }));
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt" && BatchRunning == 0; }));
+    EXPECT_EQ(tree.Names(), (std::vector<std::string>{"Bleibt.TXT", "brief.txt", "fotos", "was nun?.mp3"}));
     const auto snapshot = tree.Snapshot();
     EXPECT_EQ(snapshot.count("fotos/urlaub am meer.jpg"), 1U);
     EXPECT_EQ(snapshot.count("fotos/alt/dsc 001.jpg"), 1U);
@@ -409,6 +412,26 @@ TEST_F(MainFormTest, DroppedFilesAndFoldersAreRenamedOnDisk) {
     EXPECT_EQ(form.DropTarget()->BorderStyle(), 0);
     EXPECT_EQ(Control<QProgressBar>("Pbar")->value(), 0);
     EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(MainFormTest, TheProgressBarMovesWhileOneDroppedFolderIsRenamed) {
+    // The usual drop: one big folder. The bar moves by the share of its own subfolders done,
+    // then stands at 100 for the dropped item, and goes back to 0 at the end.
+    TempTree tree;
+    for (const char* sub : {"A", "B", "C", "D"}) {
+        tree.File(std::string("Fotos/") + sub + "/BILD.JPG");
+        tree.File(std::string("Fotos/") + sub + "/TIEF/BILD.JPG");
+    }
+    Start();
+    std::vector<int> values;
+    QObject::connect(Control<QProgressBar>("Pbar"), &QProgressBar::valueChanged,
+                     [&values](int value) { values.push_back(value); });
+    std::unique_ptr<QMimeData> mime(FileList({tree.Path("Fotos")}));
+    ASSERT_TRUE(DropOnZone(*mime));
+    ASSERT_TRUE(
+        ProcessUntil([&] { return tree.Names() == std::vector<std::string>{"fotos"} && BatchRunning == 0; }));
+    EXPECT_EQ(values, (std::vector<int>{25, 50, 75, 100, 0}));
+    EXPECT_EQ(tree.Snapshot().count("fotos/d/tief/bild.jpg"), 1U);
 }
 
 TEST_F(MainFormTest, ANameThatIsNotUtf8ReachesTheEngineIntactAndIsReported) {
