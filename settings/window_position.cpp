@@ -6,8 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "collection/qt/window_placement.h"
 #include "settings/settings_store.h"
+#include "ui/desktop/window_placement.h"
 
 namespace versalo {
 
@@ -18,14 +18,8 @@ namespace {
 constexpr int kTitleHeight = 24;
 constexpr int kReachableWidth = 48;
 
-}  // namespace
-
-void SaveWindowPosition(const QWidget* form) {
-    const QPoint position = form->pos();
-    SaveValue(KeyOf(Setting::Top), static_cast<float>(PixelsToTwips(position.y())));
-    SaveValue(KeyOf(Setting::Left), static_cast<float>(PixelsToTwips(position.x())));
-}
-
+// Whether enough of the title area of a window whose outer frame is frame lies on one of the
+// present screens for the user to grab it with the mouse.
 bool TitleAreaReachable(const QRect& frame) {
     const QRect title(frame.x(), frame.y(), frame.width(), kTitleHeight);
     const int wanted = std::min(kReachableWidth, frame.width());
@@ -36,21 +30,28 @@ bool TitleAreaReachable(const QRect& frame) {
     });
 }
 
-bool RestoreWindowPosition(QWidget* form) {
+}  // namespace
+
+void SaveWindowPosition(const QWidget* form) {
+    const QPoint position = form->pos();
+    WriteSetting(Setting::Top, PixelsToTwips(position.y()));
+    WriteSetting(Setting::Left, PixelsToTwips(position.x()));
+}
+
+void RestoreWindowPosition(QWidget* form) {
     const std::int32_t top = ReadSetting(Setting::Top);
     const std::int32_t left = ReadSetting(Setting::Left);
     if (top < 0 || left < 0) {
-        return false;
+        return;
     }
     const QPoint position(TwipsToPixels(left), TwipsToPixels(top));
     if (!TitleAreaReachable(QRect(position, form->frameGeometry().size()))) {
         CenterOnScreen(form);
-        return true;
+        return;
     }
     // Top first, then left, as the two values are stored.
     form->move(form->pos().x(), position.y());
     form->move(position);
-    return true;
 }
 
 }  // namespace versalo

@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    versalo::InfoForm* form = versalo::ShowInfoForm();
+    versalo::InfoForm* form = versalo::ShowInfoForm(false, versalo::OpenWithDesktop);
     if (argc < 2) {
         return QApplication::exec();
     }

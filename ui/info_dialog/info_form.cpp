@@ -1,6 +1,7 @@
 #include "ui/info_dialog/info_form.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include <QDate>
 #include <QFontMetrics>
@@ -8,7 +9,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
@@ -16,56 +16,45 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-#include <utility>
 
-#include "collection/qt/shell_open.h"
-#include "collection/qt/window_placement.h"
+#include "ui/desktop/window_placement.h"
 #include "ui/info_dialog/info_text.h"
 
 namespace versalo {
 
+// The dialog's layout, in twips like every window layout of the program.
 namespace {
 
-// The layout below is measured in twips, like the positions the main window stores.
-int Px(int twips) {
-    return TwipsToPixels(twips);
-}
-
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
-
-// The show command for the opened mail program or browser: an ordinary window.
-constexpr int kShowNormal = 1;
-
-InfoPlacement& Placement() {
-    static InfoPlacement placement;
-    return placement;
-}
-
-QSize ScreenPixels() {
-    if (Placement().screenSize) {
-        return Placement().screenSize();
-    }
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->size() : QSize();
-}
-
-void Center(QWidget* form) {
-    if (Placement().center) {
-        Placement().center(form);
-        return;
-    }
-    CenterOnScreen(form);
-}
+constexpr int kWidth = 9384;
+constexpr int kHeight = 6396;
+constexpr TwipsRect kMailPlace{1920, 5700, 1455, 555};
+constexpr TwipsRect kNewsPlace{3540, 5700, 1995, 555};
+constexpr TwipsRect kRegisterPlace{5700, 5700, 1995, 555};
+constexpr TwipsRect kClosePlace{7860, 5700, 1455, 555};
+constexpr TwipsRect kPicturePlace{120, 120, 1635, 6135};
+constexpr TwipsRect kTextPlace{1920, 120, 7335, 5415};
+// The separating line runs from left to right edge at this height, two pixels thick.
+constexpr int kLineLeft = 1919;
+constexpr int kLineRight = 9294;
+constexpr int kLineTop = 5572;
 
 constexpr double kSmallestCaptionPoints = 6.0;
+
+// Screens at most 640 pixels wide or at most 480 pixels high are too small to centre the dialog on.
+bool IsSmallScreen(QSize screenPixels) {
+    return screenPixels.width() <= 640 || screenPixels.height() <= 480;
+}
+
+}  // namespace
 
 // A push button whose caption wraps onto further lines when it is wider than the button, as the
 // long captions of this dialog need. The caption keeps its "&", so the shortcut still works.
 class WrappingButton : public QPushButton {
 public:
-    WrappingButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
+    WrappingButton(const QString& caption, const TwipsRect& place, QWidget* parent)
+        : QPushButton(caption, parent) {
+        setGeometry(ToPixels(place));
+    }
 
     // The buttons were laid out for a small dialog font; desktop fonts here are wider and taller.
     // The largest caption size, at most the button's font, at which the caption fits.
@@ -108,127 +97,91 @@ private:
     double m_captionPoints = 0;
 };
 
-}  // namespace
-
-InfoPlacement SetInfoPlacement(InfoPlacement placement) {
-    return std::exchange(Placement(), std::move(placement));
-}
-
-bool IsSmallScreen(QSize screenPixels) {
-    return screenPixels.width() <= 640 || screenPixels.height() <= 480;
-}
-
-InfoForm::InfoForm() : QDialog(nullptr) {
-    setObjectName(QStringLiteral("InfoForm"));
+InfoForm::InfoForm(UrlOpener open) : QDialog(nullptr), m_open(std::move(open)) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The program ends with its main window, also while this dialog is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setModal(false);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(Px(9384), Px(6396));
+    setFixedSize(TwipsToPixels(kWidth), TwipsToPixels(kHeight));
+    setWindowTitle(InfoCaption());
+    CreateButtons();
+    CreatePictureAndText();
+    PlaceOnScreen();
+}
 
-    // Created in this order; the row reads 0, 1, 2, 3 from left to right.
-    struct ButtonSpec {
-        int index;
-        const char* caption;
-        QRect geometry;
-    };
-    const ButtonSpec buttons[] = {
-        {3, "Dieses Fenster &schliessen", TwipsRect(7860, 5700, 1455, 555)},
-        {2, "Zur Registrierung über meine Web-Site gehen", TwipsRect(5700, 5700, 1995, 555)},
-        {1, "Die 'News'-Seite auf meiner Web-Site öffnen", TwipsRect(3540, 5700, 1995, 555)},
-        {0, "Eine &E-Mail an mich schreiben", TwipsRect(1920, 5700, 1455, 555)},
-    };
-    WrappingButton* byIndex[4] = {};
-    for (const ButtonSpec& spec : buttons) {
-        auto* button = new WrappingButton(QString::fromUtf8(spec.caption), this);
-        button->setObjectName(QStringLiteral("Btn%1").arg(spec.index));
-        button->setGeometry(spec.geometry);
-        const int index = spec.index;
-        connect(button, &QPushButton::clicked, this, [this, index] { ButtonClicked(index); });
-        byIndex[spec.index] = button;
-    }
+void InfoForm::CreateButtons() {
+    // Created from right to left, as the layout stacks them; the tab order runs left to right.
+    m_close = new WrappingButton(QStringLiteral("Dieses Fenster &schliessen"), kClosePlace, this);
+    m_register = new WrappingButton(QStringLiteral("Zur Registrierung über meine Web-Site gehen"),
+                                    kRegisterPlace, this);
+    m_news =
+        new WrappingButton(QStringLiteral("Die 'News'-Seite auf meiner Web-Site öffnen"), kNewsPlace, this);
+    m_mail = new WrappingButton(QStringLiteral("Eine &E-Mail an mich schreiben"), kMailPlace, this);
+    m_mail->setToolTip(MailToolTip());
+    m_news->setToolTip(NewsToolTip());
+    m_register->setToolTip(RegistrationToolTip());
+    m_close->setToolTip(CloseToolTip());
+
+    connect(m_mail, &QPushButton::clicked, this, [this] { ShellOpen(m_open, MailTarget()); });
+    connect(m_news, &QPushButton::clicked, this, [this] { ShellOpen(m_open, NewsTarget()); });
+    connect(m_register, &QPushButton::clicked, this, [this] { ShellOpen(m_open, RegistrationTarget()); });
+    connect(m_close, &QPushButton::clicked, this, &QDialog::close);
+
+    setTabOrder(m_mail, m_news);
+    setTabOrder(m_news, m_register);
+    setTabOrder(m_register, m_close);
+    m_mail->setFocus();
+    FitButtonCaptions();
+}
+
+void InfoForm::FitButtonCaptions() {
     // One caption size for the whole row, the one the most crowded button needs.
-    double rowPoints = byIndex[0]->FittingPointSize();
-    for (const WrappingButton* button : byIndex) {
-        rowPoints = std::min(rowPoints, button->FittingPointSize());
+    const std::initializer_list<WrappingButton*> row{m_mail, m_news, m_register, m_close};
+    double points = m_mail->FittingPointSize();
+    for (const WrappingButton* button : row) {
+        points = std::min(points, button->FittingPointSize());
     }
-    for (WrappingButton* button : byIndex) {
-        button->SetCaptionPointSize(rowPoints);
+    for (WrappingButton* button : row) {
+        button->SetCaptionPointSize(points);
     }
+}
 
+void InfoForm::CreatePictureAndText() {
     auto* picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("Picture1"));
-    picture->setGeometry(TwipsRect(120, 120, 1635, 6135));
+    picture->setGeometry(ToPixels(kPicturePlace));
     picture->setFrameStyle(QFrame::Box | QFrame::Plain);
     picture->setLineWidth(1);
     // Shown at its own size from the top-left corner; what does not fit is cut off.
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setScaledContents(false);
     picture->setPixmap(QPixmap(QStringLiteral(":/info/info-strip.jpg")));
 
     auto* line = new QFrame(this);
-    line->setObjectName(QStringLiteral("Line1"));
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    const int lineTop = Px(5572);
-    line->setGeometry(QRect(QPoint(Px(1919), lineTop - 1), QPoint(Px(9294), lineTop + 1)));
+    const int lineTop = TwipsToPixels(kLineTop);
+    line->setGeometry(
+        QRect(QPoint(TwipsToPixels(kLineLeft), lineTop - 1), QPoint(TwipsToPixels(kLineRight), lineTop + 1)));
 
-    auto* label = new QLabel(this);
-    label->setObjectName(QStringLiteral("Label0"));
-    label->setGeometry(TwipsRect(1920, 120, 7335, 5415));
-    QFont labelFont(QStringLiteral("Arial"));
-    labelFont.setPointSizeF(9.6);
-    label->setFont(labelFont);
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setWordWrap(true);
-    label->setAutoFillBackground(true);
-
-    setTabOrder(byIndex[0], byIndex[1]);
-    setTabOrder(byIndex[1], byIndex[2]);
-    setTabOrder(byIndex[2], byIndex[3]);
-    byIndex[0]->setFocus();
-
-    Load();
+    m_text = new QLabel(this);
+    m_text->setGeometry(ToPixels(kTextPlace));
+    QFont textFont(QStringLiteral("Arial"));
+    textFont.setPointSizeF(9.6);
+    m_text->setFont(textFont);
+    m_text->setTextFormat(Qt::PlainText);
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_text->setWordWrap(true);
+    m_text->setAutoFillBackground(true);
+    m_text->setText(InfoText(QDate::currentDate().toString(QStringLiteral("yyyy"))));
 }
 
 void InfoForm::PlaceOnScreen() {
-    if (IsSmallScreen(ScreenPixels())) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr && IsSmallScreen(screen->size())) {
         move(0, 0);
     } else {
-        Center(this);
-    }
-}
-
-void InfoForm::Load() {
-    PlaceOnScreen();
-
-    for (int index = 0; index <= 3; ++index) {
-        findChild<QPushButton*>(QStringLiteral("Btn%1").arg(index))->setToolTip(ButtonToolTip(index));
-    }
-
-    setWindowTitle(InfoCaption());
-
-    const QString year = QDate::currentDate().toString(QStringLiteral("yyyy"));
-    findChild<QLabel*>(QStringLiteral("Label0"))->setText(DisplayText(InfoText(year)));
-}
-
-void InfoForm::ButtonClicked(int index) {
-    switch (index) {
-        case 0:
-            ShellOpen(this, MailTarget(), kShowNormal);
-            break;
-        case 1:
-            ShellOpen(this, NewsTarget(), kShowNormal);
-            break;
-        case 2:
-            ShellOpen(this, RegistrationTarget(), kShowNormal);
-            break;
-        case 3:
-            close();
-            break;
-        default:
-            break;
+        CenterOnScreen(this);
     }
 }
 
@@ -241,23 +194,23 @@ void InfoForm::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-InfoForm* ShowInfoForm(bool onTop) {
+InfoForm* ShowInfoForm(bool onTop, const UrlOpener& open) {
     // One dialog at a time. A closed dialog is deleted (or about to be), so the next call builds a
-    // fresh one and its placement, tooltips and year are worked out anew.
+    // fresh one and its placement and year are worked out anew.
     static QPointer<InfoForm> instance;
     if (instance != nullptr && instance->isVisible()) {
-        SetTopMost(instance, onTop ? std::int16_t{-1} : std::int16_t{0});
+        SetTopMost(instance, onTop);
         instance->raise();
         instance->activateWindow();
         return instance;
     }
-    instance = new InfoForm;
+    instance = new InfoForm(open);
     instance->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     const QSize outerAtLoad = instance->frameGeometry().size();
     instance->show();
-    // Before the first show the window has no frame yet, so the load placed it by its inner size.
-    // Where the window system tells the frame as soon as the window exists, place it again by its
-    // true outer size; elsewhere the frame comes later and the first placement stands.
+    // Before the first show the window has no frame yet, so it was placed by its inner size. Where
+    // the window system tells the frame as soon as the window exists, place it again by its true
+    // outer size; elsewhere the frame comes later and the first placement stands.
     if (instance->frameGeometry().size() != outerAtLoad) {
         instance->PlaceOnScreen();
     }

@@ -1,25 +1,15 @@
 #pragma once
 
 #include <QDialog>
-#include <QSize>
-#include <functional>
+
+#include "ui/desktop/shell_open.h"
 
 class QKeyEvent;
+class QLabel;
 
 namespace versalo {
 
-// How the info dialog learns the size of the screen (in pixels, the unit of its own size) and how it
-// centres itself. Members left empty mean the primary screen and CenterOnScreen. Tests put in their
-// own screen size and watch the centring. Returns what was in place.
-struct InfoPlacement {
-    std::function<QSize()> screenSize;
-    std::function<void(QWidget*)> center;
-};
-InfoPlacement SetInfoPlacement(InfoPlacement placement);
-
-// Screens at most 640 pixels wide or at most 480 pixels high are too small to centre the dialog on;
-// it goes to their top-left corner instead.
-bool IsSmallScreen(QSize screenPixels);
+class WrappingButton;
 
 // The program's about box: version, the maker's notes, and buttons for the mail form and the web
 // pages. Modeless and without an owner; it deletes itself when closed.
@@ -27,7 +17,8 @@ class InfoForm : public QDialog {
     Q_OBJECT
 
 public:
-    InfoForm();
+    // open is what the link buttons hand their address to.
+    explicit InfoForm(UrlOpener open);
 
     // The top-left corner of a small screen, else the middle of the screen, by the dialog's outer size.
     void PlaceOnScreen();
@@ -36,13 +27,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void Load();
-    void ButtonClicked(int index);
+    void CreateButtons();
+    void CreatePictureAndText();
+    void FitButtonCaptions();
+
+    UrlOpener m_open;
+    WrappingButton* m_mail = nullptr;
+    WrappingButton* m_news = nullptr;
+    WrappingButton* m_register = nullptr;
+    WrappingButton* m_close = nullptr;
+    QLabel* m_text = nullptr;
 };
 
 // Shows the info dialog: creates it when none is open, else brings the open one to the front.
 // onTop puts it into the always-on-top band, where a main window that stays on top cannot hide
 // it; without it the dialog is an ordinary window. Returns the dialog shown.
-InfoForm* ShowInfoForm(bool onTop = false);
+InfoForm* ShowInfoForm(bool onTop, const UrlOpener& open);
 
 }  // namespace versalo

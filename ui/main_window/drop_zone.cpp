@@ -47,8 +47,8 @@ void DropZone::SetPicture(const QPixmap& picture) {
     update();
 }
 
-void DropZone::SetBorderStyle(int style) {
-    m_borderStyle = style;
+void DropZone::ShowBusy(bool busy) {
+    m_busy = busy;
     update();
 }
 
@@ -59,7 +59,7 @@ void DropZone::paintEvent(QPaintEvent* /*event*/) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(rect(), m_picture);
     }
-    if (m_borderStyle != 0) {
+    if (m_busy) {
         painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));

@@ -31,9 +31,8 @@ public:
 
     void SetPicture(const QPixmap& picture);
     void SetDropHandler(DropHandler handler) { m_handler = std::move(handler); }
-    // 1: a single-line border (a batch runs), 0: none.
-    void SetBorderStyle(int style);
-    int BorderStyle() const { return m_borderStyle; }
+    // A single-line border round the picture shows that a batch runs.
+    void ShowBusy(bool busy);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -44,7 +43,7 @@ protected:
 private:
     QPixmap m_picture;
     DropHandler m_handler;
-    int m_borderStyle = 0;
+    bool m_busy = false;
 };
 
 }  // namespace versalo

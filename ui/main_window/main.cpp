@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(versalo::ProgramIcon());
     versalo::RaiseOpenFileLimit();
 
-    versalo::MainForm form;
+    versalo::MainForm form(versalo::OpenWithDesktop);
     form.show();
     if (!paths.empty()) {
         // Paths handed over by a file manager ("Öffnen mit") or a terminal are one drop, run as

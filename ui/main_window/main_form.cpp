@@ -2,22 +2,21 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
-#include <QIcon>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
-#include "collection/qt/shell_open.h"
-#include "collection/qt/window_placement.h"
 #include "engine/engine_state.h"
 #include "settings/settings_store.h"
 #include "settings/window_position.h"
+#include "ui/desktop/window_placement.h"
 #include "ui/info_dialog/info_form.h"
 #include "ui/main_window/caption_check_box.h"
 #include "ui/main_window/caption_frame.h"
@@ -27,44 +26,22 @@ namespace versalo {
 
 namespace {
 
-// The window's client area, in twips.
+// The window's layout in twips: its client area and every control in it.
 constexpr int kClientWidth = 2712;
 constexpr int kClientHeight = 3480;
+constexpr TwipsRect kUpperPlace{120, 1620, 1035, 255};
+constexpr TwipsRect kLowerPlace{120, 1920, 1095, 255};
+constexpr TwipsRect kInitialCapitalPlace{120, 2220, 1095, 255};
+constexpr TwipsRect kOnTopPlace{1740, 1620, 855, 435};
+constexpr TwipsRect kDirectPlace{1740, 2160, 855, 375};
+constexpr TwipsRect kProgressPlace{60, 2580, 2595, 255};
+constexpr TwipsRect kInfoPlace{60, 2940, 795, 435};
+constexpr TwipsRect kHelpPlace{960, 2940, 735, 435};
+constexpr TwipsRect kQuitPlace{1800, 2940, 855, 435};
+constexpr TwipsRect kDropFramePlace{60, 60, 2595, 1455};
+constexpr TwipsRect kDropZonePlace{120, 240, 2340, 1080};  // inside the frame
 
-struct Place {
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
-// Places from the window's layout, in twips of the parent's client area.
-constexpr Place kChkMethode{1740, 2160, 855, 375};
-constexpr Place kPbar{60, 2580, 2595, 255};
-constexpr std::array<Place, 3> kOptCaseType{{
-    {120, 1620, 1035, 255},  // 0 "&GROSS"
-    {120, 1920, 1095, 255},  // 1 "&klein"
-    {120, 2220, 1095, 255},  // 2 "&Alternativ"
-}};
-constexpr Place kChkTopMost{1740, 1620, 855, 435};
-constexpr std::array<Place, 3> kBtn{{
-    {1800, 2940, 855, 435},  // 0 "&Ende"
-    {960, 2940, 735, 435},   // 1 "&Hilfe"
-    {60, 2940, 795, 435},    // 2 "&Info"
-}};
-constexpr Place kDropFrame{60, 60, 2595, 1455};
-constexpr Place kImage1{120, 240, 2340, 1080};  // inside the frame
-
-const std::array<const char*, 3> kCaseCaptions{"&GROSS", "&klein", "&Alternativ"};
-const std::array<const char*, 3> kBtnCaptions{"&Ende", "&Hilfe", "&Info"};
-
-constexpr int kMessageQuestion = kButtonsYesNo + kIconQuestion + kDefaultButton2;  // 292
-const char* const kQuitQuestion = "Wollen Sie wirklich abbrechen?";
-
-void PlaceControl(QWidget* control, const Place& place) {
-    control->setGeometry(TwipsToPixels(place.left), TwipsToPixels(place.top), TwipsToPixels(place.width),
-                         TwipsToPixels(place.height));
-}
+const QString kTitle = QStringLiteral("Versalo");
 
 // Every control uses Arial 8.4 pt (on Linux fontconfig gives its metric twin, Liberation Sans).
 QFont ControlFont() {
@@ -74,8 +51,8 @@ QFont ControlFont() {
     return font;
 }
 
-// A check box's value: 0 clear, 1 checked, 2 grey.
-std::int16_t CheckValue(const QCheckBox* box) {
+// A check box's stored value: 0 clear, 1 checked, 2 grey. A grey box counts as set.
+int CheckValue(const QCheckBox* box) {
     switch (box->checkState()) {
         case Qt::Checked:
             return 1;
@@ -86,8 +63,14 @@ std::int16_t CheckValue(const QCheckBox* box) {
     }
 }
 
-void SetCheckValue(QCheckBox* box, std::int32_t value) {
+void SetCheckValue(QCheckBox* box, int value) {
     box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+void ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
+    QMessageBox box(icon, kTitle, QString::fromStdString(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 }  // namespace
@@ -99,73 +82,86 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-MainForm::MainForm(QWidget* parent)
+MainForm::MainForm(UrlOpener open, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_messageBox(ShowMessageBox),
-      m_endProgram([] { QCoreApplication::exit(0); }) {
-    setObjectName(QStringLiteral("MainForm"));
+      m_open(std::move(open)) {
     setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
+    setWindowTitle(kTitle);
     setWindowIcon(ProgramIcon());
+    // Set on the window, the font reaches every control; message boxes and menus are windows of
+    // their own and keep the desktop's font.
+    setFont(ControlFont());
     CreateControls();
+    CreateDropZone();
     // Where the window stands until a stored position moves it.
     CenterOnScreen(this);
-    OnLoad();
+    RestoreSettings();
 }
 
 MainForm::~MainForm() = default;
 
-void MainForm::CreateControls() {
-    const QFont font = ControlFont();
-
-    m_chkMethode = new CaptionCheckBox(QStringLiteral("&Direkt"), this);
-    m_chkMethode->setObjectName(QStringLiteral("ChkMethode"));
-    PlaceControl(m_chkMethode, kChkMethode);
-
-    m_pbar = new QProgressBar(this);
-    m_pbar->setObjectName(QStringLiteral("Pbar"));
-    m_pbar->setRange(0, 100);
-    m_pbar->setValue(0);
-    m_pbar->setTextVisible(false);
-    m_pbar->setFocusPolicy(Qt::NoFocus);
-    PlaceControl(m_pbar, kPbar);
-
-    // The three options sit directly on the window and form one group; none is selected until
+QRadioButton* MainForm::AddCaseOption(const QString& caption, const TwipsRect& place, CaseRule rule) {
+    // The options sit directly on the window and so exclude each other; none is selected until
     // the stored choice selects one.
-    m_caseGroup = new QButtonGroup(this);
-    m_caseGroup->setExclusive(true);
-    for (int index = 2; index >= 0; --index) {
-        const auto slot = static_cast<std::size_t>(index);
-        auto* option = new QRadioButton(QString::fromUtf8(kCaseCaptions.at(slot)), this);
-        option->setObjectName(QStringLiteral("OptCaseType%1").arg(index));
-        PlaceControl(option, kOptCaseType.at(slot));
-        m_caseGroup->addButton(option, index);
-        connect(option, &QRadioButton::toggled, this, [this, index](bool selected) {
-            if (selected) {
-                OnCaseTypeClick(index);
-            }
-        });
-        m_optCaseType.at(slot) = option;
-    }
+    auto* option = new QRadioButton(caption, this);
+    option->setGeometry(ToPixels(place));
+    connect(option, &QRadioButton::toggled, this, [this, rule](bool selected) {
+        if (selected) {
+            SelectCaseRule(rule);
+        }
+    });
+    return option;
+}
 
-    m_chkTopMost = new CaptionCheckBox(QStringLiteral("&Immer oben"), this);
-    m_chkTopMost->setObjectName(QStringLiteral("ChkTopMost"));
-    PlaceControl(m_chkTopMost, kChkTopMost);
+QCheckBox* MainForm::AddCheckBox(const QString& caption, const TwipsRect& place) {
+    auto* box = new CaptionCheckBox(caption, this);
+    box->setGeometry(ToPixels(place));
+    return box;
+}
 
-    for (int index = 2; index >= 1; --index) {
-        const auto slot = static_cast<std::size_t>(index);
-        m_btn.at(slot) = new QPushButton(QString::fromUtf8(kBtnCaptions.at(slot)), this);
-    }
+QPushButton* MainForm::AddButton(const QString& caption, const TwipsRect& place) {
+    auto* button = new QPushButton(caption, this);
+    button->setAutoDefault(false);
+    button->setGeometry(ToPixels(place));
+    return button;
+}
 
+void MainForm::CreateControls() {
+    // Made in the tab order: the options, the two boxes, then the buttons from left to right.
+    m_upper = AddCaseOption(QStringLiteral("&GROSS"), kUpperPlace, CaseRule::kUpper);
+    m_lower = AddCaseOption(QStringLiteral("&klein"), kLowerPlace, CaseRule::kLower);
+    m_initialCapital =
+        AddCaseOption(QStringLiteral("&Alternativ"), kInitialCapitalPlace, CaseRule::kInitialCapital);
+    m_onTop = AddCheckBox(QStringLiteral("&Immer oben"), kOnTopPlace);
+    m_direct = AddCheckBox(QStringLiteral("&Direkt"), kDirectPlace);
+    m_info = AddButton(QStringLiteral("&Info"), kInfoPlace);
+    m_help = AddButton(QStringLiteral("&Hilfe"), kHelpPlace);
+    m_quit = AddButton(QStringLiteral("&Ende"), kQuitPlace);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setGeometry(ToPixels(kProgressPlace));
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    m_progress->setFocusPolicy(Qt::NoFocus);
+
+    // The boxes act whenever their value changes, by a click or from the stored settings.
+    connect(m_onTop, &QCheckBox::stateChanged, this, &MainForm::OnTopChanged);
+    connect(m_direct, &QCheckBox::stateChanged, this, &MainForm::DirectChanged);
+    connect(m_info, &QPushButton::clicked, this, &MainForm::ShowInfo);
+    connect(m_help, &QPushButton::clicked, this, [this] { ShowHelp(m_open); });
+    connect(m_quit, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void MainForm::CreateDropZone() {
     m_dropFrame = new CaptionFrame(QStringLiteral("Die Namen hier hineinziehen ..."), this);
-    m_dropFrame->setObjectName(QStringLiteral("DropFrame"));
     m_dropFrame->setFocusPolicy(Qt::NoFocus);
-    PlaceControl(m_dropFrame, kDropFrame);
+    m_dropFrame->setGeometry(ToPixels(kDropFramePlace));
 
     m_dropZone = new DropZone(m_dropFrame);
-    m_dropZone->setObjectName(QStringLiteral("Image1"));
     m_dropZone->SetPicture(QPixmap(QStringLiteral(":/versalo/drop-zone.png")));
-    PlaceControl(m_dropZone, kImage1);
+    m_dropZone->setGeometry(ToPixels(kDropZonePlace));
     m_dropZone->SetDropHandler([this](const DropData& drop) { RunDrop(drop); });
 
     // Right click (or the menu key) on the drop zone offers to take the last drop back. The
@@ -176,89 +172,62 @@ void MainForm::CreateControls() {
     m_dropZone->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_dropZone, &QWidget::customContextMenuRequested, this, &MainForm::ShowUndoMenu);
     UpdateUndoAction();
-
-    m_btn.at(0) = new QPushButton(QString::fromUtf8(kBtnCaptions.at(0)), this);
-    for (std::size_t slot = 0; slot < m_btn.size(); ++slot) {
-        QPushButton* button = m_btn.at(slot);
-        const int index = static_cast<int>(slot);
-        button->setObjectName(QStringLiteral("Btn%1").arg(index));
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        PlaceControl(button, kBtn.at(slot));
-        connect(button, &QPushButton::clicked, this, [this, index] { OnBtnClick(index); });
-    }
-
-    for (QWidget* control : std::initializer_list<QWidget*>{m_chkMethode, m_pbar, m_optCaseType[0],
-                                                            m_optCaseType[1], m_optCaseType[2], m_chkTopMost,
-                                                            m_btn[0], m_btn[1], m_btn[2], m_dropFrame}) {
-        control->setFont(font);
-    }
-
-    // Tab order: the options, the two boxes, then the buttons from left to right.
-    const std::array<QWidget*, 8> tabOrder{m_optCaseType[0], m_optCaseType[1], m_optCaseType[2], m_chkTopMost,
-                                           m_chkMethode,     m_btn[2],         m_btn[1],         m_btn[0]};
-    for (std::size_t i = 1; i < tabOrder.size(); ++i) {
-        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
-    }
-
-    // Handlers run whenever a box's value changes, by a click or from code.
-    connect(m_chkMethode, &QCheckBox::stateChanged, this, [this] { OnMethodeClick(); });
-    connect(m_chkTopMost, &QCheckBox::stateChanged, this, [this] { OnTopMostClick(); });
-}
-
-void MainForm::OnLoad() {
-    setWindowTitle(QString::fromUtf8(kProgramTitle));
-    RestoreSettings();
 }
 
 void MainForm::RestoreSettings() {
-    // Selecting the stored option always runs its handler, since none is selected before. A box
-    // whose stored value is 0 stays clear: its handler does not run and writes nothing.
-    const auto caseType = static_cast<std::size_t>(ReadSetting(Setting::CaseType));
-    m_optCaseType.at(caseType)->setChecked(true);
-    SetCheckValue(m_chkTopMost, ReadSetting(Setting::Floating));
-    SetCheckValue(m_chkMethode, ReadSetting(Setting::Methode));
+    // Selecting the stored option always stores it, since none is selected before. A box whose
+    // stored value is 0 stays clear, so nothing changes and nothing is written.
+    switch (static_cast<CaseRule>(ReadSetting(Setting::CaseType))) {
+        case CaseRule::kUpper:
+            m_upper->setChecked(true);
+            break;
+        case CaseRule::kLower:
+            m_lower->setChecked(true);
+            break;
+        case CaseRule::kInitialCapital:
+            m_initialCapital->setChecked(true);
+            break;
+    }
+    SetCheckValue(m_onTop, ReadSetting(Setting::Floating));
+    SetCheckValue(m_direct, ReadSetting(Setting::Methode));
     RestoreWindowPosition(this);
 }
 
-void MainForm::OnCaseTypeClick(int index) {
-    SaveValue(KeyOf(Setting::CaseType), static_cast<std::int16_t>(index));
-    CurrentCaseType = static_cast<std::int16_t>(index);
+void MainForm::SelectCaseRule(CaseRule rule) {
+    m_caseRule = rule;
+    WriteSetting(Setting::CaseType, static_cast<int>(rule));
 }
 
-void MainForm::OnMethodeClick() {
-    RenameDirect = CheckValue(m_chkMethode);
-    SaveValue(KeyOf(Setting::Methode), RenameDirect);
+void MainForm::DirectChanged() {
+    m_method = CheckValue(m_direct) != 0 ? RenameMethod::kDirect : RenameMethod::kTwoMoves;
+    WriteSetting(Setting::Methode, CheckValue(m_direct));
 }
 
-void MainForm::OnTopMostClick() {
-    SetTopMost(this, CheckValue(m_chkTopMost) != 0 ? kTrue : kFalse);
-    SaveValue(KeyOf(Setting::Floating), CheckValue(m_chkTopMost));
+void MainForm::OnTopChanged() {
+    SetTopMost(this, CheckValue(m_onTop) != 0);
+    WriteSetting(Setting::Floating, CheckValue(m_onTop));
 }
 
-void MainForm::OnBtnClick(int index) {
-    switch (index) {
-        case 0:
-            close();  // runs the close handler, which ends the program
-            break;
-        case 1:
-            ShowHelp(this);
-            break;
-        case 2:
-            // Modeless and without owner: the main window stays usable. A main window that stays
-            // on top would cover a dialog of the normal band, so the dialog joins its band.
-            ShowInfoForm(CheckValue(m_chkTopMost) != 0);
-            break;
-        default:
-            break;
-    }
+void MainForm::ShowInfo() {
+    // A main window that stays on top would cover a dialog of the normal band, so the dialog
+    // joins its band.
+    ShowInfoForm(CheckValue(m_onTop) != 0, m_open);
+}
+
+BatchOptions MainForm::Options(RenameListener* listener) const {
+    BatchOptions options;
+    options.listener = listener;
+    CurrentCaseType = static_cast<std::int16_t>(m_caseRule);
+    RenameDirect = m_method == RenameMethod::kDirect ? kTrue : kFalse;
+    return options;
 }
 
 BatchResult MainForm::RunDrop(const DropData& drop) {
+    if (m_busy) {
+        return {};
+    }
     UndoRecord record;
-    BatchOptions options;
-    options.listener = &record;
-    BatchResult result = ProcessDrop(drop, *this, options);
+    BatchResult result = ProcessDrop(drop, *this, Options(&record));
     if (result.started) {
         m_lastDrop = std::move(record);  // a new batch replaces what the last one did
         UpdateUndoAction();
@@ -267,13 +236,13 @@ BatchResult MainForm::RunDrop(const DropData& drop) {
 }
 
 BatchResult MainForm::RunUndo() {
-    if (m_lastDrop.Empty() || BatchRunning != 0) {
+    if (m_lastDrop.Empty() || m_busy) {
         return {};
     }
     const UndoRecord record = std::move(m_lastDrop);
     m_lastDrop.Clear();
     UpdateUndoAction();
-    return UndoRenames(record.Steps(), *this);
+    return UndoRenames(record.Steps(), *this, Options(nullptr));
 }
 
 void MainForm::UpdateUndoAction() {
@@ -287,7 +256,7 @@ void MainForm::UpdateUndoAction() {
 }
 
 void MainForm::ShowUndoMenu(const QPoint& dropZonePosition) {
-    if (BatchRunning != 0) {
+    if (m_busy) {
         return;
     }
     auto* menu = new QMenu(this);
@@ -307,52 +276,53 @@ void MainForm::contextMenuEvent(QContextMenuEvent* event) {
     QWidget::contextMenuEvent(event);
 }
 
+bool MainForm::ConfirmQuit() {
+    QMessageBox box(QMessageBox::Question, kTitle, QStringLiteral("Wollen Sie wirklich abbrechen?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    // Qt's own button texts are English unless a translation is installed.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    m_askingToQuit = true;
+    const bool yes = box.exec() == QMessageBox::Yes;
+    m_askingToQuit = false;
+    return yes;
+}
+
 void MainForm::closeEvent(QCloseEvent* event) {
-    if (m_askingToQuit) {
-        event->ignore();  // the question is already on the screen
-        return;
-    }
-    std::int16_t cancel = 0;
-    if (BatchRunning != 0) {
-        m_askingToQuit = true;
-        const int answer = m_messageBox(this, QString::fromUtf8(kQuitQuestion), kMessageQuestion,
-                                        QString::fromUtf8(kProgramTitle));
-        m_askingToQuit = false;
-        cancel = answer == kAnswerNo ? kTrue : kFalse;
-    }
-    if (cancel == kTrue) {
-        event->ignore();  // the batch goes on where it was
+    // While the question is on the screen a second close only waits for its answer; "Nein" lets
+    // the batch go on where it was.
+    if (m_askingToQuit || (m_busy && !ConfirmQuit())) {
+        event->ignore();
         return;
     }
     SaveWindowPosition(this);
-    // A batch in progress sees this at its next step and makes no further rename.
+    // A batch in progress sees this at its next step and makes no further rename. The program
+    // ends with this window (the info dialog does not keep it running).
     m_quitRequested = true;
     event->accept();
-    m_endProgram();
 }
 
-void MainForm::SetProgress(float value) {
-    m_pbar->setValue(qRound(value));
+void MainForm::SetBusy(bool busy) {
+    m_busy = busy;
+    setEnabled(!busy);
+    m_dropZone->ShowBusy(busy);
 }
 
-void MainForm::SetDropZoneBorder(int style) {
-    m_dropZone->SetBorderStyle(style);
+void MainForm::SetProgress(float percent) {
+    m_progress->setValue(qRound(percent));
 }
 
-void MainForm::SetMainWindowEnabled(std::int16_t flag) {
-    setEnabled(flag != 0);
-}
-
-void MainForm::ShowMessage(const std::string& prompt, int code, const std::string& title) {
-    m_messageBox(this, QString::fromStdString(prompt), code, QString::fromStdString(title));
+void MainForm::ShowInformation(const std::string& text) {
+    ShowMessageBox(this, QMessageBox::Information, text);
 }
 
 void MainForm::ShowSkipped(const SkipReport& report) {
-    m_messageBox(this, QString::fromStdString(report.Summary()), kButtonsOk + kIconWarning,
-                 QString::fromUtf8(kProgramTitle));
+    ShowMessageBox(this, QMessageBox::Warning, report.Summary());
 }
 
-void MainForm::Beep() {
+void MainForm::BatchFinished() {
     QApplication::beep();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstdint>
+#include <QRect>
 
 class QWidget;
 
@@ -22,6 +22,19 @@ constexpr int PixelsToTwips(int pixels) {
     return pixels * kTwipsPerPixel;
 }
 
+// A control's place in its parent, in twips, as the window layouts are written down.
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+inline QRect ToPixels(const TwipsRect& place) {
+    return {TwipsToPixels(place.left), TwipsToPixels(place.top), TwipsToPixels(place.width),
+            TwipsToPixels(place.height)};
+}
+
 // Where a window of the given extent starts so that it stands in the middle of a screen of the
 // given extent: half the difference, truncated toward zero. A window larger than the screen
 // gets a negative offset and sticks out on both sides alike.
@@ -29,8 +42,8 @@ constexpr int CenteredOffset(int screenExtent, int formExtent) {
     return (screenExtent - formExtent) / 2;
 }
 
-// Puts form into the always-on-top band (onTop not 0) or takes it out, keeping its place and size.
-void SetTopMost(QWidget* form, std::int16_t onTop);
+// Puts form into the always-on-top band or takes it out, keeping its place and size.
+void SetTopMost(QWidget* form, bool onTop);
 
 // Moves form to the middle of the screen it stands on.
 void CenterOnScreen(QWidget* form);

@@ -1,12 +1,11 @@
-#include "collection/qt/shell_open.h"
+#include "ui/desktop/shell_open.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <utility>
 
-#include "collection/paths.h"
 #include "version_config.h"
 
 namespace versalo {
@@ -14,11 +13,6 @@ namespace versalo {
 namespace {
 
 const QString kHelpFileName = QStringLiteral("hilfe.htm");
-
-UrlOpener& CurrentOpener() {
-    static UrlOpener opener;
-    return opener;
-}
 
 // A scheme as URLs write it, directly followed by its colon. Dots are allowed in schemes but
 // are left out here, so that a host with a port ("www.host.example:8080/new.htm") stays a web
@@ -29,6 +23,14 @@ bool HasScheme(const QString& target) {
 }
 
 }  // namespace
+
+void OpenWithDesktop(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
+
+void ShellOpen(const UrlOpener& open, const QString& target) {
+    open(ShellTargetUrl(target));
+}
 
 QUrl ShellTargetUrl(const QString& target) {
     if (target.startsWith(QLatin1Char('/'))) {
@@ -42,27 +44,13 @@ QUrl ShellTargetUrl(const QString& target) {
     if (QFileInfo::exists(target)) {
         return QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
     }
-    // The maker's pages are written as host name and path without a scheme, the way a shell on
-    // other systems recognises them. Plain http works for every site; a site that wants https
-    // redirects to it, and browsers upgrade on their own.
+    // The maker's pages are written as host name and path without a scheme. Plain http works for
+    // every site; a site that wants https redirects to it, and browsers upgrade on their own.
     return QUrl(QStringLiteral("http://") + target, QUrl::TolerantMode);
 }
 
-void ShellOpen(QWidget* /*form*/, const QString& target, int /*showCommand*/) {
-    // The desktop's opener neither ties its messages to a window nor takes a show command; it
-    // starts the application in its own process and returns at once. Its result is not looked at:
-    // when nothing can open the target the desktop says so, or nothing happens.
-    const QUrl url = ShellTargetUrl(target);
-    if (CurrentOpener()) {
-        CurrentOpener()(url);
-        return;
-    }
-    QDesktopServices::openUrl(url);
-}
-
 QString HelpFilePath(const QString& programDirectory, const QString& dataDirectory) {
-    const QString beside =
-        QString::fromStdString(WithTrailingSlash(programDirectory.toStdString())) + kHelpFileName;
+    const QString beside = QDir(programDirectory).filePath(kHelpFileName);
     const QString candidates[] = {
         beside,
         QDir::cleanPath(programDirectory + QStringLiteral("/../share/versalo/") + kHelpFileName),
@@ -76,14 +64,8 @@ QString HelpFilePath(const QString& programDirectory, const QString& dataDirecto
     return beside;
 }
 
-void ShowHelp(QWidget* form) {
-    const QString path =
-        HelpFilePath(QString::fromStdString(AppDirectory()), QStringLiteral(VERSALO_DATA_DIR));
-    ShellOpen(form, path, 10);
-}
-
-UrlOpener SetUrlOpener(UrlOpener opener) {
-    return std::exchange(CurrentOpener(), std::move(opener));
+void ShowHelp(const UrlOpener& open) {
+    ShellOpen(open, HelpFilePath(QCoreApplication::applicationDirPath(), QStringLiteral(VERSALO_DATA_DIR)));
 }
 
 }  // namespace versalo

@@ -1,4 +1,4 @@
-#include "collection/qt/window_placement.h"
+#include "ui/desktop/window_placement.h"
 
 #include <QRect>
 #include <QScreen>
@@ -6,9 +6,8 @@
 
 namespace versalo {
 
-void SetTopMost(QWidget* form, std::int16_t onTop) {
-    const bool wanted = onTop != 0;
-    if (form->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == wanted) {
+void SetTopMost(QWidget* form, bool onTop) {
+    if (form->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) {
         return;
     }
     // Changing a window flag makes Qt re-create the native window, which hides it and may let the
@@ -17,7 +16,7 @@ void SetTopMost(QWidget* form, std::int16_t onTop) {
     const QSize size = form->size();
     const bool visible = form->isVisible();
     const bool moved = form->testAttribute(Qt::WA_Moved);
-    form->setWindowFlag(Qt::WindowStaysOnTopHint, wanted);
+    form->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     if (moved || visible) {
         form->move(position);
     }
