@@ -13,7 +13,6 @@
 #include "cli/rename_listing.h"
 #include "cli/terminal_host.h"
 #include "engine/drop_batch.h"
-#include "engine/engine_state.h"
 #include "engine/error_text.h"
 #include "engine/journal.h"
 #include "engine/skip_report.h"
@@ -33,9 +32,6 @@ bool PrintOut(const std::string& text) {
 int Run(const versalo::cli::Options& options) {
     using namespace versalo;
 
-    CurrentCaseType = options.caseType;
-    RenameDirect = options.twoMove ? 0 : 1;
-
     const bool listing = options.dryRun || options.verbose;
     const bool stdoutIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     // The listing on a terminal shows the progress itself; a progress line would tear it apart.
@@ -52,8 +48,11 @@ int Run(const versalo::cli::Options& options) {
     cli::RenameFanOut listeners;
 
     BatchOptions batchOptions;
+    batchOptions.caseRule = options.caseRule;
+    batchOptions.method = options.method;
     batchOptions.dryRun = options.dryRun;
     batchOptions.oneFileSystem = options.oneFileSystem;
+    batchOptions.quoting = NameQuoting::kShell;
 
     // The journal is opened before the first rename: a run whose renames could not be taken
     // back must not start at all.
@@ -138,7 +137,6 @@ int main(int argc, char** argv) {
     if (parsed.options.version) {
         return PrintOut(versalo::cli::VersionLine() + "\n") ? kExitDone : kExitIncomplete;
     }
-    versalo::SetNameQuoting(versalo::NameQuoting::kShell);
     const int status = Run(parsed.options);
     // Stopped by Ctrl+C or SIGTERM: the summary is out; now end by the signal itself, so that the
     // shell (and a loop running the program) knows the run was interrupted.

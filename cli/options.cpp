@@ -4,8 +4,7 @@
 
 #include <string_view>
 
-#include "collection/version.h"
-#include "engine/engine_state.h"
+#include "version/version.h"
 
 namespace versalo::cli {
 
@@ -94,19 +93,19 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
         }
         switch (letter) {
             case 'u':
-                options.caseType = kCaseUpper;
+                options.caseRule = CaseRule::kUpper;
                 options.caseGiven = true;
                 break;
             case 'l':
-                options.caseType = kCaseLower;
+                options.caseRule = CaseRule::kLower;
                 options.caseGiven = true;
                 break;
             case 'c':
-                options.caseType = kCaseInitialCapital;
+                options.caseRule = CaseRule::kInitialCapital;
                 options.caseGiven = true;
                 break;
             case 't':
-                options.twoMove = true;
+                options.method = RenameMethod::kTwoMoves;
                 break;
             case 'n':
                 options.dryRun = true;
@@ -151,7 +150,7 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
     if (!options.undo.empty()) {
         if (!options.paths.empty()) {
             result.error = "mit '--undo' werden keine PFADE angegeben";
-        } else if (options.caseGiven || options.twoMove) {
+        } else if (options.caseGiven || options.method == RenameMethod::kTwoMoves) {
             // An undo gives back the old names; a case rule or method would be silently ignored.
             result.error = "mit '--undo' gelten nur die Optionen -n und -v";
         }

@@ -1,17 +1,18 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "engine/drop_batch.h"
 
 namespace versalo::cli {
 
 // What the command line asks for. The defaults are those of a first start of the window program:
 // lower case, renamed directly.
 struct Options {
-    std::int16_t caseType = 1;  // 0 upper, 1 lower, 2 first letter capital
-    bool caseGiven = false;     // a case option was given (an undo takes none)
-    bool twoMove = false;
+    CaseRule caseRule = CaseRule::kLower;
+    bool caseGiven = false;  // a case option was given (an undo takes none)
+    RenameMethod method = RenameMethod::kDirect;
     bool dryRun = false;
     bool verbose = false;
     bool oneFileSystem = false;  // -x: neither rename nor enter folders on another file system

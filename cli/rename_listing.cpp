@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "collection/paths.h"
+#include "engine/paths.h"
 #include "engine/skip_report.h"
 
 namespace versalo::cli {

@@ -1,6 +1,7 @@
 #include "cli/terminal_host.h"
 
 #include "cli/interrupt.h"
+#include "engine/drop_batch.h"
 #include "engine/skip_report.h"
 
 namespace versalo::cli {
@@ -21,26 +22,21 @@ TerminalHost::TerminalHost(std::FILE* err, bool showProgress, bool listAllSkippe
       // The first line appears only after one interval, so that a quick run leaves no trace.
       m_lastDrawn(std::chrono::steady_clock::now()) {}
 
-void TerminalHost::SetProgress(float value) {
-    m_percent = value;
-    if (value <= 0.0F) {
+void TerminalHost::SetProgress(float percent) {
+    m_percent = percent;
+    if (percent <= 0.0F) {
         ClearProgress();  // the batch has ended (or not begun)
     }
 }
 
-void TerminalHost::ShowMessage(const std::string& prompt, int /*code*/, const std::string& /*title*/) {
-    std::string text = prompt;
-    for (char& c : text) {
-        if (c == '\r') {
-            c = '\n';
-        }
-    }
+void TerminalHost::ShowInformation(const std::string& text) {
     Note("versalo-cli: " + text);
 }
 
 void TerminalHost::ShowSkipped(const SkipReport& report) {
     ClearProgress();
-    const std::string summary = m_listAllSkipped ? report.Summary(report.Count()) : report.Summary();
+    const std::string summary = m_listAllSkipped ? report.Summary(NameQuoting::kShell, report.Count())
+                                                 : report.Summary(NameQuoting::kShell);
     std::fputs(summary.c_str(), m_err);
     std::fflush(m_err);
 }

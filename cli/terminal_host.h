@@ -12,7 +12,7 @@
 namespace versalo::cli {
 
 // The batch's window, for a terminal: messages and the summary of skipped entries go to standard
-// error, a progress line too when standard error is a terminal. There is nothing to enable or
+// error, a progress line too when standard error is a terminal. There is nothing to disable or
 // to beep; a quit request is Ctrl+C (see interrupt.h).
 class TerminalHost : public BatchHost {
 public:
@@ -20,13 +20,9 @@ public:
     // every skipped entry in the summary, not only the first few dozen.
     TerminalHost(std::FILE* err, bool showProgress, bool listAllSkipped);
 
-    void SetProgress(float value) override;
-    void SetDropZoneBorder(int /*style*/) override {}
-    void SetMainWindowEnabled(std::int16_t /*flag*/) override {}
-    void ShowMessage(const std::string& prompt, int code, const std::string& title) override;
+    void SetProgress(float percent) override;
+    void ShowInformation(const std::string& text) override;
     void ShowSkipped(const SkipReport& report) override;
-    void Beep() override {}
-    void ProcessEvents() override {}
     bool QuitRequested() override;
     void EntryDone(std::size_t entriesSoFar) override;
 

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "engine/batch_host.h"
+#include "engine/case_rules.h"
+#include "engine/drop_batch.h"
 #include "engine/folder_rename.h"
 #include "engine/skip_report.h"
 
@@ -19,12 +21,24 @@ namespace versalo {
 
 // What one batch carries through item renaming and the folder walk.
 struct BatchContext {
-    BatchHost* host = nullptr;
-    RenameListener* listener = nullptr;
-    bool dryRun = false;
+    BatchContext(BatchHost& batchHost, const BatchOptions& options)
+        : host(batchHost),
+          listener(options.listener),
+          caseRule(options.caseRule),
+          method(options.method),
+          quoting(options.quoting),
+          dryRun(options.dryRun),
+          oneFileSystem(options.oneFileSystem) {}
+
+    BatchHost& host;
+    RenameListener* listener;
+    CaseRule caseRule;
+    RenameMethod method;
+    NameQuoting quoting;
+    bool dryRun;
     // Neither rename nor enter a folder on another file system than the walked item's; such
     // folders are collected in otherFileSystems (their paths as messages show them).
-    bool oneFileSystem = false;
+    bool oneFileSystem;
     std::vector<std::string> otherFileSystems;
 
     // The progress bar's values before and after the dropped item being walked: the walk moves
@@ -32,11 +46,14 @@ struct BatchContext {
     float progressBefore = 0.0F;
     float progressAfter = 0.0F;
     void WalkProgress(std::size_t done, std::size_t total) {
-        if (host != nullptr && total > 0 && progressAfter > progressBefore) {
-            host->SetProgress(progressBefore + (progressAfter - progressBefore) * static_cast<float>(done) /
-                                                   static_cast<float>(total));
+        if (total > 0 && progressAfter > progressBefore) {
+            host.SetProgress(progressBefore + (progressAfter - progressBefore) * static_cast<float>(done) /
+                                                  static_cast<float>(total));
         }
     }
+
+    std::string Converted(std::string_view name) const { return ConvertName(name, caseRule); }
+    std::string Quoted(std::string_view name) const { return QuotedName(name, quoting); }
 
     SkipReport skipped;
     std::size_t renamed = 0;    // entries that got a new name
@@ -63,12 +80,10 @@ struct BatchContext {
                dryRunRenamed.contains({status.st_dev, status.st_ino});
     }
 
-    bool Stopped() const { return host != nullptr && host->QuitRequested(); }
+    bool Stopped() const { return host.QuitRequested(); }
     void EntryDone() {
         ++entries;
-        if (host != nullptr) {
-            host->EntryDone(entries);
-        }
+        host.EntryDone(entries);
     }
 };
 

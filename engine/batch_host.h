@@ -1,40 +1,34 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace versalo {
 
 class SkipReport;
 
-// Message box codes as the batch uses them: an OK button alone, or with the information icon.
-inline constexpr int kMessageOk = 0;
-inline constexpr int kMessageInformation = 64;
-
-// What a drop batch needs of the window it runs in. The main window implements it with widgets,
-// the command line for a terminal, and the tests with a recorder.
+// What a batch needs of the window it runs in, in the window's own terms. Every function does
+// nothing by default, so that a front end overrides only what it shows: the main window all of
+// them, the command line a few, and the tests' recorder what they check.
 class BatchHost {
 public:
     virtual ~BatchHost() = default;
 
-    // Progress bar value, 0 to 100.
-    virtual void SetProgress(float value) = 0;
-    // Border round the drop zone: 1 a single line (busy), 0 none (idle).
-    virtual void SetDropZoneBorder(int style) = 0;
-    // Enables (-1) or disables (0) the main window.
-    virtual void SetMainWindowEnabled(std::int16_t flag) = 0;
-    // A message box with the prompt, a button-and-icon code and a title. A carriage return in
-    // the prompt starts a new line.
-    virtual void ShowMessage(const std::string& prompt, int code, const std::string& title) = 0;
-    // The summary of the entries that kept their names, once at the end of a batch that has any.
-    virtual void ShowSkipped(const SkipReport& report) = 0;
-    virtual void Beep() = 0;
+    // The window is disabled and its drop zone framed while a batch runs.
+    virtual void SetBusy(bool /*busy*/) {}
+    // The share done, 0 to 100.
+    virtual void SetProgress(float /*percent*/) {}
+    // An information for the user; '\n' breaks lines.
+    virtual void ShowInformation(const std::string& /*text*/) {}
+    // The entries that kept their names, once at the end of a batch that has any.
+    virtual void ShowSkipped(const SkipReport& /*report*/) {}
+    // The batch ran to its end (the window beeps).
+    virtual void BatchFinished() {}
     // Lets queued window events run (repainting, a close request).
-    virtual void ProcessEvents() = 0;
+    virtual void ProcessEvents() {}
     // True once the user chose to quit; the batch then makes no further rename.
-    virtual bool QuitRequested() = 0;
-    // Called after each entry the batch has dealt with, for progress on long work.
+    virtual bool QuitRequested() { return false; }
+    // After each entry the batch has dealt with, for progress on long work.
     virtual void EntryDone(std::size_t /*entriesSoFar*/) {}
 };
 

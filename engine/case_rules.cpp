@@ -1,25 +1,19 @@
 #include "engine/case_rules.h"
 
-#include "collection/text_case.h"
-#include "engine/engine_state.h"
+#include "engine/text_case.h"
 
 namespace versalo {
 
-std::string ConvertNameAs(std::string_view name, std::int16_t caseType) {
-    switch (caseType) {
-        case kCaseUpper:
+std::string ConvertName(std::string_view name, CaseRule rule) {
+    switch (rule) {
+        case CaseRule::kUpper:
             return ToUpperText(name);
-        case kCaseLower:
+        case CaseRule::kLower:
             return ToLowerText(name);
-        case kCaseInitialCapital:
+        case CaseRule::kInitialCapital:
             return InitialCapital(name);
-        default:
-            return std::string(name);
     }
-}
-
-std::string ConvertName(std::string_view name) {
-    return ConvertNameAs(name, CurrentCaseType);
+    return std::string(name);  // a value outside the enumeration, such as a damaged setting
 }
 
 }  // namespace versalo

@@ -1,17 +1,16 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace versalo {
 
-// The new spelling of one name (a single path component) under the case type in force
-// (CurrentCaseType). The whole name is mapped, extension included. A name that is not valid
-// UTF-8, and any name under an unknown case type, comes back unchanged.
-std::string ConvertName(std::string_view name);
+// The spelling a batch gives names. The numbers are the ones the window's settings store
+// (CaseType), so that a stored value converts directly.
+enum class CaseRule { kUpper = 0, kLower = 1, kInitialCapital = 2 };
 
-// The same under an explicit case type.
-std::string ConvertNameAs(std::string_view name, std::int16_t caseType);
+// The new spelling of one name (a single path component) under rule. The whole name is mapped,
+// extension included. A name that is not valid UTF-8 comes back unchanged.
+std::string ConvertName(std::string_view name, CaseRule rule);
 
 }  // namespace versalo

@@ -5,8 +5,8 @@
 
 #include <unordered_map>
 
-#include "collection/paths.h"
 #include "engine/case_rules.h"
+#include "engine/paths.h"
 
 #include "engine/batch_context.h"
 #include "engine/batch_cycle.h"
@@ -35,7 +35,8 @@ enum class Below { kNothing, kWalked, kDotName };
 // Finds the nearest walked folder above path. kWalked: the walk dealt with the path already.
 // kDotName: the walk did not, since on the way down there is a dot-name it never enters; then
 // following is the path under the names the walk gave the folders above it.
-Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, std::string& following) {
+Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, CaseRule rule,
+                        std::string& following) {
     for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
          slash = path.rfind('/', slash - 1)) {
         const auto found = walked.find(path.substr(0, slash));
@@ -60,7 +61,7 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, st
             std::string candidate = JoinPath(result, component);
             struct stat status {};
             if (!dotName && ::lstat(candidate.c_str(), &status) != 0) {
-                const std::string converted = JoinPath(result, ConvertName(component));
+                const std::string converted = JoinPath(result, ConvertName(component, rule));
                 if (::lstat(converted.c_str(), &status) == 0) {
                     candidate = converted;
                 }
@@ -98,19 +99,13 @@ std::string WithoutTrailingSlashes(std::string path) {
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options) {
     BatchResult result;
     if (!data.hasFileList) {
-        host.ShowMessage(kNoFileListMessage, kMessageInformation, kProgramTitle);
+        host.ShowInformation("Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.");
         return result;
     }
-    if (!EnterBusyState(host, result)) {
-        return result;
-    }
+    EnterBusyState(host, result);
     const std::size_t count = data.paths.size();
 
-    BatchContext ctx;
-    ctx.host = &host;
-    ctx.listener = options.listener;
-    ctx.dryRun = options.dryRun;
-    ctx.oneFileSystem = options.oneFileSystem;
+    BatchContext ctx(host, options);
     WalkedFolders walkedFolders;
 
     for (std::size_t i = 1; i <= count; ++i) {
@@ -122,7 +117,7 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
         // for byte, so it is the user's own and the path is renamed like any other.
         const std::string dropped = WithoutTrailingSlashes(path);
         std::string following;
-        const Below below = BelowWalkedFolder(dropped, walkedFolders, following);
+        const Below below = BelowWalkedFolder(dropped, walkedFolders, options.caseRule, following);
         // What the walk of an earlier dropped folder renamed already is not renamed (nor
         // walked, nor listed) a second time.
         if (below != Below::kWalked) {

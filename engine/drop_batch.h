@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/batch_host.h"
+#include "engine/case_rules.h"
 #include "engine/skip_report.h"
 
 namespace versalo {
@@ -16,10 +17,22 @@ struct DropData {
     std::vector<std::string> paths;
 };
 
+// How a dropped item is renamed: in one no-replace rename, or in two moves through a temporary
+// name. Inside a dropped folder every entry is renamed directly.
+enum class RenameMethod { kDirect, kTwoMoves };
+
+// How messages show names: in a window, in single quotes with odd bytes as \xNN (nothing is
+// pasted back from there); on a terminal as ShellQuoted, so that every shown path can be pasted
+// into a shell and reaches the same entry.
+enum class NameQuoting { kWindow, kShell };
+
 struct BatchOptions {
-    bool dryRun = false;                 // work everything out, rename nothing
+    CaseRule caseRule = CaseRule::kLower;
+    RenameMethod method = RenameMethod::kDirect;
+    bool dryRun = false;         // work everything out, rename nothing
+    bool oneFileSystem = false;  // leave folders on other file systems alone
+    NameQuoting quoting = NameQuoting::kWindow;
     RenameListener* listener = nullptr;  // told of every rename made
-    bool oneFileSystem = false;          // leave folders on other file systems alone
 };
 
 struct BatchResult {
@@ -34,18 +47,13 @@ struct BatchResult {
 };
 
 // The response to a drop: renames each dropped item, walks a folder's contents, and drives the
-// window through host (busy state; progress after each dropped item and, within a dropped
-// folder, per subfolder of its own done; events after each item; beep at the end, then the
-// summary of entries that kept their names).
-BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options = {});
+// window through host (busy; progress after each dropped item and, within a dropped folder, per
+// subfolder of its own done; events after each item; at the end BatchFinished, then the summary
+// of entries that kept their names). A drop without a file list only gets an information.
+BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options);
 
 // The walk keeps one folder open per level of depth: lets the program open as many as the system
 // allows it. Programs call this once at their start.
 void RaiseOpenFileLimit();
-
-// The message for a drop without a file list.
-inline constexpr const char* kProgramTitle = "Versalo";
-inline constexpr const char* kNoFileListMessage =
-    "Bitte nur Datei- und Verzeichnisnamen in die Liste ziehen.";
 
 }  // namespace versalo

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <utility>
 
-#include "collection/paths.h"
-#include "collection/text_case.h"
 #include "engine/case_rules.h"
 #include "engine/error_text.h"
+#include "engine/paths.h"
+#include "engine/text_case.h"
 
 namespace versalo {
 
@@ -42,14 +42,14 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
         case RenameStatus::kFailed: {
             std::string reason = ErrorText(result.error);
             if (!result.leftover.empty()) {
-                reason += "; die leere vorläufige Datei " + QuotedName(result.leftover) +
+                reason += "; die leere vorläufige Datei " + ctx.Quoted(result.leftover) +
                           " ließ sich nicht wieder löschen";
             }
             ctx.skipped.Add(JoinPath(folderPath, from), reason);
             break;
         }
         case RenameStatus::kStranded:
-            ctx.skipped.Add(JoinPath(folderPath, from), StrandedReason(result.currentName));
+            ctx.skipped.Add(JoinPath(folderPath, from), StrandedReason(result.currentName, ctx.quoting));
             break;
     }
 }
@@ -61,7 +61,7 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
                         "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
         return {name, name};
     }
-    const std::string newName = ConvertName(name);
+    const std::string newName = ctx.Converted(name);
     FolderRenameResult result;
     if (ctx.dryRun && newName != name && ctx.DryRunRenamed(dirfd, name)) {
         // A dropped item that the dry run has renamed already, met again by the walk of a folder
@@ -95,7 +95,7 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
     // The reason is only written out for a collision: most entries need no message at all.
     RecordOutcome(ctx, folderPath, name, newName, result,
                   result.status == RenameStatus::kCollision
-                      ? "der neue Name " + QuotedName(newName) + " ist bereits vergeben"
+                      ? "der neue Name " + ctx.Quoted(newName) + " ist bereits vergeben"
                       : std::string());
     const bool vanished = result.status == RenameStatus::kFailed && result.error == ENOENT;
     std::string existing = ctx.dryRun ? name : result.currentName;

@@ -39,10 +39,10 @@ std::string ErrorText(int error) {
     }
 }
 
-std::string StrandedReason(const std::string& temporaryName) {
+std::string StrandedReason(const std::string& temporaryName, NameQuoting quoting) {
     return "alter und neuer Name wurden währenddessen von einem anderen Programm belegt; der Eintrag heißt "
            "jetzt " +
-           QuotedName(temporaryName);
+           QuotedName(temporaryName, quoting);
 }
 
 }  // namespace versalo

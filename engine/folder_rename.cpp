@@ -12,7 +12,7 @@
 #include <new>
 #include <utility>
 
-#include "collection/paths.h"
+#include "engine/paths.h"
 
 namespace versalo {
 

@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <nlohmann/json.hpp>
 
-#include "collection/text_case.h"
-#include "collection/version.h"
 #include "engine/error_text.h"
 #include "engine/skip_report.h"
+#include "engine/text_case.h"
+#include "version/version.h"
 
 namespace versalo {
 

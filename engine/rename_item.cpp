@@ -6,12 +6,11 @@
 
 #include <cerrno>
 
-#include "collection/paths.h"
 #include "engine/case_rules.h"
-#include "engine/engine_state.h"
 #include "engine/entry_rename.h"
 #include "engine/error_text.h"
 #include "engine/folder_rename.h"
+#include "engine/paths.h"
 
 namespace versalo {
 
@@ -22,8 +21,8 @@ namespace {
 // the entry that has the wanted name already: nothing to do. (Inode numbers cannot tell this on
 // exFAT through FUSE: a lookup under another spelling answers another number.) The listing is read
 // afresh for this: the batch's copy may be older than the entry.
-bool HasWantedNameAlready(int dirfd, const std::string& given, const FolderListing& names) {
-    const std::string wanted = ConvertName(given);
+bool HasWantedNameAlready(int dirfd, const std::string& given, const std::string& wanted,
+                          const FolderListing& names) {
     if (wanted == given || names.contains(given)) {
         return false;
     }
@@ -73,15 +72,17 @@ ItemPaths RenameItem(const std::string& path, BatchContext& ctx) {
         // real run would not find it under this spelling any more.
         ctx.skipped.Add(result, ErrorText(ENOENT));
         paths.missing = true;
-    } else if (HasWantedNameAlready(dirfd, split.leaf, ctx.NamesOf(dirfd, split.parent))) {
+    } else if (HasWantedNameAlready(dirfd, split.leaf, ctx.Converted(split.leaf),
+                                    ctx.NamesOf(dirfd, split.parent))) {
         ++ctx.unchanged;
         paths.wasFolder = S_ISDIR(item.st_mode);
         const std::size_t leafStart = result.size() - split.leaf.size();
-        paths.existing.replace(leafStart, split.leaf.size(), ConvertName(split.leaf));
+        paths.existing.replace(leafStart, split.leaf.size(), ctx.Converted(split.leaf));
         paths.shown = paths.existing;
     } else {
-        const EntryNames names = RenameEntry(dirfd, shownParent, split.leaf, RenameDirect == 0, ctx,
-                                             ctx.NamesOf(dirfd, split.parent));
+        const EntryNames names =
+            RenameEntry(dirfd, shownParent, split.leaf, ctx.method == RenameMethod::kTwoMoves, ctx,
+                        ctx.NamesOf(dirfd, split.parent));
         paths.missing = names.vanished;
         paths.wasFolder = S_ISDIR(item.st_mode);
         if (ctx.dryRun && names.shown != split.leaf) {

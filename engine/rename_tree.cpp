@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "collection/paths.h"
 #include "engine/entry_rename.h"
 #include "engine/error_text.h"
 #include "engine/folder_rename.h"
+#include "engine/paths.h"
 
 namespace versalo {
 
@@ -75,9 +75,7 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
         }
         ctx.EntryDone();
     }
-    if (ctx.host != nullptr) {
-        ctx.host->ProcessEvents();
-    }
+    ctx.host.ProcessEvents();
     return subfolders;
 }
 

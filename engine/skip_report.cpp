@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "collection/text_case.h"
+#include "engine/drop_batch.h"
+#include "engine/text_case.h"
 
 namespace versalo {
 
@@ -10,7 +11,7 @@ void SkipReport::Add(std::string path, std::string reason) {
     m_entries.push_back({std::move(path), std::move(reason)});
 }
 
-std::string SkipReport::Summary(std::size_t maxListed) const {
+std::string SkipReport::Summary(NameQuoting quoting, std::size_t maxListed) const {
     if (m_entries.empty()) {
         return {};
     }
@@ -24,7 +25,7 @@ std::string SkipReport::Summary(std::size_t maxListed) const {
             break;
         }
         // Appended piece by piece: GCC 12 at -O3 warns wrongly (-Wrestrict) on a chain of "+".
-        text += QuotedName(entry.path);
+        text += QuotedName(entry.path, quoting);
         text += ": ";
         text += entry.reason;
         text += '\n';
@@ -55,8 +56,6 @@ std::string PrintablePath(const std::string& path) {
 }
 
 namespace {
-
-NameQuoting g_quoting = NameQuoting::kWindow;
 
 // Length of the UTF-8 character at text[i] when it is valid and printable, else 0. Printable here
 // is what a UTF-8 terminal shows as a character: not a C0 or C1 control, not DEL.
@@ -144,12 +143,8 @@ std::string ShellQuoted(std::string_view name) {
     return out;
 }
 
-void SetNameQuoting(NameQuoting quoting) {
-    g_quoting = quoting;
-}
-
-std::string QuotedName(std::string_view name) {
-    if (g_quoting == NameQuoting::kShell) {
+std::string QuotedName(std::string_view name, NameQuoting quoting) {
+    if (quoting == NameQuoting::kShell) {
         return ShellQuoted(name);
     }
     std::string out = "'";

@@ -7,6 +7,8 @@
 
 namespace versalo {
 
+enum class NameQuoting;  // drop_batch.h
+
 // An entry that kept its name, with the reason in German.
 struct SkippedEntry {
     std::string path;
@@ -24,7 +26,7 @@ public:
 
     // The German summary: the count, then the first maxListed paths (each as QuotedName shows
     // it) with their reasons.
-    std::string Summary(std::size_t maxListed = 30) const;
+    std::string Summary(NameQuoting quoting, std::size_t maxListed = 30) const;
 
 private:
     std::vector<SkippedEntry> m_entries;
@@ -39,12 +41,7 @@ std::string PrintablePath(const std::string& path);
 // shell-escape-always style. Unlike them, a name holding a quote is not put in double quotes.
 std::string ShellQuoted(std::string_view name);
 
-// How messages show names: in a window, in single quotes with odd bytes as \xNN (nothing is
-// pasted back from there); on a terminal, ShellQuoted, so that every shown path can be pasted
-// into a shell and reaches the same entry. A program chooses once, at its start.
-enum class NameQuoting { kWindow, kShell };
-void SetNameQuoting(NameQuoting quoting);
 // The name as messages show it, quotes included.
-std::string QuotedName(std::string_view name);
+std::string QuotedName(std::string_view name, NameQuoting quoting);
 
 }  // namespace versalo

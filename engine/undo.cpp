@@ -6,16 +6,15 @@
 
 #include <cerrno>
 
-#include "collection/paths.h"
-#include "collection/text_case.h"
 #include "engine/batch_context.h"
 #include "engine/batch_cycle.h"
 #include "engine/case_rules.h"
-#include "engine/engine_state.h"
 #include "engine/entry_rename.h"
 #include "engine/error_text.h"
 #include "engine/folder_rename.h"
+#include "engine/paths.h"
 #include "engine/skip_report.h"
+#include "engine/text_case.h"
 
 namespace versalo {
 
@@ -58,8 +57,8 @@ bool AreCaseSpellings(const std::string& oldName, const std::string& newName) {
     if (oldName == newName || !IsValidUtf8(oldName) || !IsValidUtf8(newName)) {
         return false;
     }
-    for (const std::int16_t caseType : {kCaseUpper, kCaseLower, kCaseInitialCapital}) {
-        if (ConvertNameAs(oldName, caseType) == newName) {
+    for (const CaseRule rule : {CaseRule::kUpper, CaseRule::kLower, CaseRule::kInitialCapital}) {
+        if (ConvertName(oldName, rule) == newName) {
             return true;
         }
     }
@@ -186,7 +185,7 @@ private:
 void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& temporaries, BatchContext& ctx) {
     const std::string path = JoinPath(step.folder, step.newName);
     if (!AreCaseSpellings(step.oldName, step.newName)) {
-        ctx.skipped.Add(path, QuotedName(step.oldName) + " und " + QuotedName(step.newName) +
+        ctx.skipped.Add(path, ctx.Quoted(step.oldName) + " und " + ctx.Quoted(step.newName) +
                                   " sind keine Schreibweisen desselben Namens; nicht zurückgenommen");
         return;
     }
@@ -220,7 +219,7 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& tem
             // Killed between the two moves of a rename: the entry waits under its temporary name.
             RecordOutcome(ctx, step.folder, stranded, step.oldName,
                           RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
-                          "der alte Name " + QuotedName(step.oldName) + " ist inzwischen vergeben");
+                          "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben");
         } else if (step.identified
                        ? SameEntry(dirfd, step.oldName, step.ino, old)
                        : (!atNewName && newError == ENOENT &&
@@ -238,7 +237,7 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& tem
         }
         return;
     }
-    const std::string taken = "der alte Name " + QuotedName(step.oldName) + " ist inzwischen vergeben";
+    const std::string taken = "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben";
     if (ctx.dryRun) {
         auto& names = ctx.NamesOf(dirfd, step.folder);
         FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
@@ -280,14 +279,8 @@ private:
 
 BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions& options) {
     BatchResult result;
-    if (!EnterBusyState(host, result)) {
-        return result;
-    }
-
-    BatchContext ctx;
-    ctx.host = &host;
-    ctx.listener = options.listener;
-    ctx.dryRun = options.dryRun;
+    EnterBusyState(host, result);
+    BatchContext ctx(host, options);
     NoFollowFolders folders;
     TemporaryNames temporaries;
     int shownPercent = 0;

@@ -74,9 +74,8 @@ bool AreCaseSpellings(const std::string& oldName, const std::string& newName);
 // as in a batch, two moves where the file system ignores case). Runs like a drop batch: busy
 // state, progress, events, the user may quit, beep, then the summary. The listener is told of
 // every rename the undo makes (from the step's new name back to its old one).
-BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions& options = {});
+BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions& options);
 // The same for steps kept in memory (the window's last drop), the last one taken back first.
-BatchResult UndoRenames(const std::vector<UndoStep>& steps, BatchHost& host,
-                        const BatchOptions& options = {});
+BatchResult UndoRenames(const std::vector<UndoStep>& steps, BatchHost& host, const BatchOptions& options);
 
 }  // namespace versalo

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "collection/paths.h"
+#include "engine/paths.h"
 
 namespace {
 

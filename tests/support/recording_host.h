@@ -9,32 +9,35 @@
 
 namespace versalo::test {
 
-// Stands in for the window: records every call the batch makes.
+// Stands in for the window: records what the batch tells it, and quits when told to.
 class RecordingHost : public BatchHost {
 public:
-    struct Message {
-        std::string prompt;
-        int code;
-        std::string title;
-    };
-
-    std::vector<std::string> calls;  // in order: "enabled 0", "border 1", "progress 50", ...
-    std::vector<float> progress;
-    std::vector<Message> messages;
+    std::vector<std::string> calls;  // in order: "busy 1", "progress 50", "finished", ...
+    std::vector<std::string> information;
     std::vector<SkippedEntry> skipped;
-    int beeps = 0;
+    int beeps = 0;  // BatchFinished, which the window answers with a beep
     int eventRounds = 0;
     bool quit = false;
     // Runs at each event-processing point, like a queued window event would.
     std::function<void(RecordingHost&)> onEvents;
 
-    void SetProgress(float value) override;
-    void SetDropZoneBorder(int style) override;
-    void SetMainWindowEnabled(std::int16_t flag) override;
-    void ShowMessage(const std::string& prompt, int code, const std::string& title) override;
-    void ShowSkipped(const SkipReport& report) override;
-    void Beep() override;
-    void ProcessEvents() override;
+    void SetBusy(bool busy) override { calls.push_back(busy ? "busy 1" : "busy 0"); }
+    void SetProgress(float percent) override { calls.push_back("progress " + std::to_string(percent)); }
+    void ShowInformation(const std::string& text) override { information.push_back(text); }
+    void ShowSkipped(const SkipReport& report) override {
+        skipped = report.Entries();
+        calls.push_back("skipped");
+    }
+    void BatchFinished() override {
+        ++beeps;
+        calls.push_back("finished");
+    }
+    void ProcessEvents() override {
+        ++eventRounds;
+        if (onEvents) {
+            onEvents(*this);
+        }
+    }
     bool QuitRequested() override { return quit; }
 };
 

@@ -1,4 +1,4 @@
-#include "collection/paths.h"
+#include "engine/paths.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "collection/version.h"
+#include "version/version.h"
 
 #include "version_config.h"
 

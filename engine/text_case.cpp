@@ -1,4 +1,4 @@
-#include "collection/text_case.h"
+#include "engine/text_case.h"
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
