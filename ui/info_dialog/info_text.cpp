@@ -1,6 +1,6 @@
 #include "ui/info_dialog/info_text.h"
 
-#include "collection/version.h"
+#include "version/version.h"
 #include "version_config.h"
 
 namespace versalo {

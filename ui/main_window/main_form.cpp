@@ -13,7 +13,6 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "engine/engine_state.h"
 #include "settings/settings_store.h"
 #include "settings/window_position.h"
 #include "ui/desktop/window_placement.h"
@@ -216,9 +215,9 @@ void MainForm::ShowInfo() {
 
 BatchOptions MainForm::Options(RenameListener* listener) const {
     BatchOptions options;
+    options.caseRule = m_caseRule;
+    options.method = m_method;
     options.listener = listener;
-    CurrentCaseType = static_cast<std::int16_t>(m_caseRule);
-    RenameDirect = m_method == RenameMethod::kDirect ? kTrue : kFalse;
     return options;
 }
 
@@ -319,7 +318,7 @@ void MainForm::ShowInformation(const std::string& text) {
 }
 
 void MainForm::ShowSkipped(const SkipReport& report) {
-    ShowMessageBox(this, QMessageBox::Warning, report.Summary());
+    ShowMessageBox(this, QMessageBox::Warning, report.Summary(NameQuoting::kWindow));
 }
 
 void MainForm::BatchFinished() {

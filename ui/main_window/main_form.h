@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "engine/batch_host.h"
+#include "engine/case_rules.h"
 #include "engine/drop_batch.h"
 #include "engine/undo.h"
 #include "ui/desktop/shell_open.h"
@@ -19,10 +20,6 @@ class QPushButton;
 class QRadioButton;
 
 namespace versalo {
-
-// Until the engine takes the case rule and the method in its options.
-enum class CaseRule { kUpper = 0, kLower = 1, kInitialCapital = 2 };
-enum class RenameMethod { kDirect, kTwoMoves };
 
 class DropZone;
 struct TwipsRect;
@@ -50,21 +47,13 @@ public:
     BatchResult RunUndo();
 
     // BatchHost: what a batch does to the window.
-    void SetBusy(bool busy);
+    void SetBusy(bool busy) override;
     void SetProgress(float percent) override;
-    void ShowInformation(const std::string& text);
+    void ShowInformation(const std::string& text) override;
     void ShowSkipped(const SkipReport& report) override;
-    void BatchFinished();
+    void BatchFinished() override;
     void ProcessEvents() override;
     bool QuitRequested() override { return m_quitRequested; }
-
-    // The engine's earlier terms, until it speaks the window's.
-    void SetDropZoneBorder(int /*style*/) override {}
-    void SetMainWindowEnabled(std::int16_t flag) override { SetBusy(flag == 0); }
-    void ShowMessage(const std::string& prompt, int /*code*/, const std::string& /*title*/) override {
-        ShowInformation(prompt);
-    }
-    void Beep() override { BatchFinished(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "collection/version.h"
+#include "version/version.h"
 
 namespace versalo {
 
