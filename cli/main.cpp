@@ -20,6 +20,8 @@
 
 namespace {
 
+using namespace versalo;
+
 constexpr int kExitDone = 0;
 constexpr int kExitIncomplete = 1;
 constexpr int kExitUsage = 2;
@@ -29,118 +31,144 @@ bool PrintOut(const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
-int Run(const versalo::cli::Options& options) {
-    using namespace versalo;
+// One run of the batch (renaming or undoing) with its listeners, and what is said after it.
+class CliRun {
+public:
+    explicit CliRun(const cli::Options& options)
+        : m_options(options),
+          m_listing(options.dryRun || options.verbose),
+          m_host(stderr, ShowsProgress(m_listing), /*listAllSkipped=*/options.verbose),
+          m_renameListing(stdout) {}
 
-    const bool listing = options.dryRun || options.verbose;
-    const bool stdoutIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+    int Run() {
+        if (m_listing && ::isatty(STDOUT_FILENO) != 1) {
+            // Lines for a file or a pipe go out in large blocks; one write per rename would cost
+            // more than the rename itself.
+            static char buffer[64 * 1024];
+            std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+        }
+        if (!OpenJournals()) {
+            return kExitIncomplete;
+        }
+        if (m_listing) {
+            // After the journal: the listing may block on a slow reader, and a run killed while
+            // it waits must already have the rename in its journal.
+            m_listeners.Add(&m_renameListing);
+        }
+        cli::InstallInterruptHandlers();
+        BatchResult result;
+        if (!cli::Interrupted()) {
+            const BatchOptions options = BatchOptionsFor();
+            result = m_options.undo.empty() ? ProcessDrop(DropData{true, m_options.paths}, m_host, options)
+                                            : UndoRenames(m_undoJournal, m_host, options);
+        }
+        return Report(result);
+    }
+
+private:
     // The listing on a terminal shows the progress itself; a progress line would tear it apart.
-    const bool showProgress = ::isatty(STDERR_FILENO) == 1 && !(listing && stdoutIsTerminal);
-    if (listing && !stdoutIsTerminal) {
-        // Lines for a file or a pipe go out in large blocks; one write per rename would cost
-        // more than the rename itself.
-        static char buffer[64 * 1024];
-        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    static bool ShowsProgress(bool listing) {
+        return ::isatty(STDERR_FILENO) == 1 && !(listing && ::isatty(STDOUT_FILENO) == 1);
     }
 
-    cli::TerminalHost host(stderr, showProgress, /*listAllSkipped=*/options.verbose);
-    cli::RenameListing renameListing(stdout);
-    cli::RenameFanOut listeners;
+    BatchOptions BatchOptionsFor() {
+        BatchOptions options;
+        options.caseRule = m_options.caseRule;
+        options.method = m_options.method;
+        options.dryRun = m_options.dryRun;
+        options.oneFileSystem = m_options.oneFileSystem;
+        options.quoting = NameQuoting::kShell;
+        options.listener = m_listeners.Empty() ? nullptr : &m_listeners;
+        return options;
+    }
 
-    BatchOptions batchOptions;
-    batchOptions.caseRule = options.caseRule;
-    batchOptions.method = options.method;
-    batchOptions.dryRun = options.dryRun;
-    batchOptions.oneFileSystem = options.oneFileSystem;
-    batchOptions.quoting = NameQuoting::kShell;
-
-    // The journal is opened before the first rename: a run whose renames could not be taken
-    // back must not start at all.
-    std::unique_ptr<JournalWriter> journal;
-    if (!options.journal.empty() && !options.dryRun) {
-        journal = std::make_unique<JournalWriter>(options.journal);
-        if (!journal->Ok()) {
-            host.Note("versalo-cli: das Journal '" + options.journal +
-                      "' kann nicht geschrieben werden: " + ErrorText(journal->Error()));
-            return kExitIncomplete;
+    // The journal to write is opened before the first rename: a run whose renames could not be
+    // taken back must not start at all. The journal to undo must be one of ours.
+    bool OpenJournals() {
+        if (!m_options.journal.empty() && !m_options.dryRun) {
+            m_journal = std::make_unique<JournalWriter>(m_options.journal);
+            if (!m_journal->Ok()) {
+                m_host.Note("versalo-cli: das Journal '" + m_options.journal +
+                            "' kann nicht geschrieben werden: " + ErrorText(m_journal->Error()));
+                return false;
+            }
+            m_listeners.Add(m_journal.get());
+            m_host.StopWhen([this] { return !m_journal->Ok(); });
         }
-        listeners.Add(journal.get());
-        host.StopWhen([&journal] { return !journal->Ok(); });
-    }
-    // After the journal: the listing may block on a slow reader, and a run killed while it waits
-    // must already have the rename in its journal.
-    if (listing) {
-        listeners.Add(&renameListing);
-    }
-    batchOptions.listener = listeners.Empty() ? nullptr : &listeners;
-
-    JournalReader undoJournal;
-    if (!options.undo.empty()) {
         std::string error;
-        if (!undoJournal.Open(options.undo, error)) {
-            host.Note("versalo-cli: " + error);
-            return kExitIncomplete;
+        if (!m_options.undo.empty() && !m_undoJournal.Open(m_options.undo, error)) {
+            m_host.Note("versalo-cli: " + error);
+            return false;
+        }
+        return true;
+    }
+
+    void ReportJournal() {
+        if (m_journal && !m_journal->Ok()) {
+            m_host.Note("versalo-cli: das Journal '" + m_options.journal +
+                        "' konnte nicht weitergeschrieben werden: " + ErrorText(m_journal->Error()) +
+                        "; der Lauf wurde vor der nächsten Umbenennung angehalten.");
+        }
+        if (m_journal && m_journal->LeftItselfOut()) {
+            m_host.Note("versalo-cli: das Journal '" + m_options.journal +
+                        "' liegt selbst unter den umzubenennenden Einträgen und behält seinen Namen.");
         }
     }
 
-    cli::InstallInterruptHandlers();
-    BatchResult result;
-    if (!cli::Interrupted()) {
-        result = options.undo.empty() ? ProcessDrop(DropData{true, options.paths}, host, batchOptions)
-                                      : UndoRenames(undoJournal, host, batchOptions);
-    }
-    if (journal && !journal->Ok()) {
-        host.Note("versalo-cli: das Journal '" + options.journal +
-                  "' konnte nicht weitergeschrieben werden: " + ErrorText(journal->Error()) +
-                  "; der Lauf wurde vor der nächsten Umbenennung angehalten.");
-    }
-    if (journal && journal->LeftItselfOut()) {
-        host.Note("versalo-cli: das Journal '" + options.journal +
-                  "' liegt selbst unter den umzubenennenden Einträgen und behält seinen Namen.");
-    }
-    const bool listingWritten = renameListing.Flush();
-    host.ClearProgress();
-    host.ShowOtherFileSystems(result.otherFileSystems);
-
-    int status = result.AllDone() ? kExitDone : kExitIncomplete;
-    if (!listingWritten) {
-        host.Note("versalo-cli: die Liste der Umbenennungen konnte nicht vollständig geschrieben werden");
-        status = kExitIncomplete;
-    }
-    if (!result.finished) {
-        // An interrupted batch skips its normal end, the summary included; give it here.
-        if (!result.skipped.Empty()) {
-            host.ShowSkipped(result.skipped);
+    int Report(const BatchResult& result) {
+        ReportJournal();
+        const bool listingWritten = m_renameListing.Flush();
+        m_host.ClearProgress();
+        m_host.ShowOtherFileSystems(result.otherFileSystems);
+        int status = result.AllDone() ? kExitDone : kExitIncomplete;
+        if (!listingWritten) {
+            m_host.Note(
+                "versalo-cli: die Liste der Umbenennungen konnte nicht vollständig geschrieben werden");
+            status = kExitIncomplete;
         }
-        host.Note("versalo-cli: abgebrochen nach " + std::to_string(result.renamed) +
-                  (options.dryRun ? " vorgesehenen" : "") +
-                  " Umbenennungen; jeder Eintrag hat seinen alten oder seinen neuen Namen.");
-        status = kExitIncomplete;
+        if (!result.finished) {
+            // An interrupted batch skips its normal end, the summary included; give it here.
+            if (!result.skipped.Empty()) {
+                m_host.ShowSkipped(result.skipped);
+            }
+            m_host.Note("versalo-cli: abgebrochen nach " + std::to_string(result.renamed) +
+                        (m_options.dryRun ? " vorgesehenen" : "") +
+                        " Umbenennungen; jeder Eintrag hat seinen alten oder seinen neuen Namen.");
+            status = kExitIncomplete;
+        }
+        return status;
     }
-    return status;
-}
+
+    const cli::Options& m_options;
+    const bool m_listing;  // every rename is listed on standard output
+    cli::TerminalHost m_host;
+    cli::RenameListing m_renameListing;
+    cli::RenameFanOut m_listeners;
+    std::unique_ptr<JournalWriter> m_journal;
+    JournalReader m_undoJournal;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    versalo::RaiseOpenFileLimit();
+    RaiseOpenFileLimit();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const versalo::cli::ParseResult parsed = versalo::cli::ParseArguments(arguments);
+    const cli::ParseResult parsed = cli::ParseArguments(arguments);
     if (!parsed.Ok()) {
         std::fprintf(stderr, "versalo-cli: %s\nWeitere Informationen mit 'versalo-cli --help'.\n",
                      parsed.error.c_str());
         return kExitUsage;
     }
     if (parsed.options.help) {
-        return PrintOut(versalo::cli::HelpText()) ? kExitDone : kExitIncomplete;
+        return PrintOut(cli::HelpText()) ? kExitDone : kExitIncomplete;
     }
     if (parsed.options.version) {
-        return PrintOut(versalo::cli::VersionLine() + "\n") ? kExitDone : kExitIncomplete;
+        return PrintOut(cli::VersionLine() + "\n") ? kExitDone : kExitIncomplete;
     }
-    const int status = Run(parsed.options);
+    const int status = CliRun(parsed.options).Run();
     // Stopped by Ctrl+C or SIGTERM: the summary is out; now end by the signal itself, so that the
     // shell (and a loop running the program) knows the run was interrupted.
     std::fflush(nullptr);
-    versalo::cli::EndByInterruptSignal();
+    cli::EndByInterruptSignal();
     return status;
 }

@@ -57,18 +57,66 @@ std::string OptionError(const std::string& argument, int letter) {
     return "unbekannte Option '-" + std::string(1, static_cast<char>(letter)) + "'";
 }
 
+// Takes in an option without an argument; false for a letter that is none of them.
+bool ApplyFlag(int letter, Options& options) {
+    switch (letter) {
+        case 'u':
+        case 'l':
+        case 'c':
+            options.caseRule = letter == 'u'   ? CaseRule::kUpper
+                               : letter == 'l' ? CaseRule::kLower
+                                               : CaseRule::kInitialCapital;
+            options.caseGiven = true;
+            return true;
+        case 't':
+            options.method = RenameMethod::kTwoMoves;
+            return true;
+        case 'n':
+            options.dryRun = true;
+            return true;
+        case 'v':
+            options.verbose = true;
+            return true;
+        case 'x':
+            options.oneFileSystem = true;
+            return true;
+        case 'h':
+            options.help = true;
+            return true;
+        case 'V':
+            options.version = true;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// What the options given together forbid; empty when they fit.
+std::string Conflict(const Options& options) {
+    if (options.help || options.version) {
+        return {};
+    }
+    if (options.undo.empty()) {
+        return options.paths.empty() ? "kein PFAD angegeben" : "";
+    }
+    if (!options.paths.empty()) {
+        return "mit '--undo' werden keine PFADE angegeben";
+    }
+    if (options.caseGiven || options.method == RenameMethod::kTwoMoves) {
+        // An undo gives back the old names; a case rule or method would be silently ignored.
+        return "mit '--undo' gelten nur die Optionen -n und -v";
+    }
+    return {};
+}
+
 }  // namespace
 
 ParseResult ParseArguments(const std::vector<std::string>& arguments) {
     ParseResult result;
     Options& options = result.options;
 
-    // getopt_long wants a mutable argv; it reorders the pointers, never the strings. Options and
-    // paths may be mixed, so the scan goes on past each path ("+" would stop at the first); paths
-    // are collected in their order as they come.
-    std::vector<std::string> words;
-    words.reserve(arguments.size() + 1);
-    words.emplace_back("versalo-cli");
+    // getopt_long wants a mutable argv; it reorders the pointers, never the strings.
+    std::vector<std::string> words{"versalo-cli"};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) {
@@ -83,80 +131,34 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
         const int before = optind == 0 ? 1 : optind;
         const int letter = ::getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
         if (letter == -1) {
+            // Options and paths may be mixed, so the scan goes on past each path ("+" makes
+            // getopt_long stop at it); paths are collected in their order as they come.
             if (optind < argc && std::string_view(argv[optind - 1]) != "--") {
-                // A path: keep it, and go on looking for options after it.
-                options.paths.emplace_back(argv[optind]);
-                ++optind;
+                options.paths.emplace_back(argv[optind++]);
                 continue;
             }
             break;
         }
-        switch (letter) {
-            case 'u':
-                options.caseRule = CaseRule::kUpper;
-                options.caseGiven = true;
-                break;
-            case 'l':
-                options.caseRule = CaseRule::kLower;
-                options.caseGiven = true;
-                break;
-            case 'c':
-                options.caseRule = CaseRule::kInitialCapital;
-                options.caseGiven = true;
-                break;
-            case 't':
-                options.method = RenameMethod::kTwoMoves;
-                break;
-            case 'n':
-                options.dryRun = true;
-                break;
-            case 'v':
-                options.verbose = true;
-                break;
-            case 'x':
-                options.oneFileSystem = true;
-                break;
-            case 'h':
-                options.help = true;
-                break;
-            case 'V':
-                options.version = true;
-                break;
-            case kJournal:
-            case kUndo: {
-                // A forgotten file name must not swallow the next option ("--journal -n").
-                const bool separate = optarg == argv[optind - 1];
-                if (*optarg == '\0' || (separate && *optarg == '-')) {
-                    result.error = OptionError(std::string("--") + LongOptionFor(letter)->name, letter);
-                    return result;
-                }
-                (letter == kJournal ? options.journal : options.undo) = optarg;
-                break;
-            }
-            default: {
-                const int at = optind > before ? optind - 1 : before;
-                result.error = OptionError(at < argc ? argv[at] : "", optopt != 0 ? optopt : letter);
-                return result;
-            }
+        if (ApplyFlag(letter, options)) {
+            continue;
         }
-    }
-    // Everything after "--" is a path, also what begins with "-".
-    for (int index = optind; index < argc; ++index) {
-        options.paths.emplace_back(argv[index]);
-    }
-    if (options.help || options.version) {
+        if (letter == kJournal || letter == kUndo) {
+            // A forgotten file name must not swallow the next option ("--journal -n").
+            const bool separate = optarg == argv[optind - 1];
+            if (*optarg != '\0' && !(separate && *optarg == '-')) {
+                (letter == kJournal ? options.journal : options.undo) = optarg;
+                continue;
+            }
+            result.error = OptionError(std::string("--") + LongOptionFor(letter)->name, letter);
+            return result;
+        }
+        const int at = optind > before ? optind - 1 : before;
+        result.error = OptionError(at < argc ? argv[at] : "", optopt != 0 ? optopt : letter);
         return result;
     }
-    if (!options.undo.empty()) {
-        if (!options.paths.empty()) {
-            result.error = "mit '--undo' werden keine PFADE angegeben";
-        } else if (options.caseGiven || options.method == RenameMethod::kTwoMoves) {
-            // An undo gives back the old names; a case rule or method would be silently ignored.
-            result.error = "mit '--undo' gelten nur die Optionen -n und -v";
-        }
-    } else if (options.paths.empty()) {
-        result.error = "kein PFAD angegeben";
-    }
+    // Everything after "--" is a path, also what begins with "-".
+    options.paths.insert(options.paths.end(), argv.begin() + optind, argv.begin() + argc);
+    result.error = Conflict(options);
     return result;
 }
 

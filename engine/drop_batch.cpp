@@ -87,13 +87,6 @@ void ReportSwappedFolder(const ItemPaths& item, BatchContext& ctx) {
     }
 }
 
-std::string WithoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
 }  // namespace
 
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options) {
@@ -115,7 +108,7 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
         ctx.progressAfter = static_cast<float>(static_cast<double>(i) / static_cast<double>(count) * 100.0);
         // A "?" is an ordinary character of a Linux name: dropped and given paths arrive byte
         // for byte, so it is the user's own and the path is renamed like any other.
-        const std::string dropped = WithoutTrailingSlashes(path);
+        const std::string dropped(WithoutTrailingSlashes(path));
         std::string following;
         const Below below = BelowWalkedFolder(dropped, walkedFolders, options.caseRule, following);
         // What the walk of an earlier dropped folder renamed already is not renamed (nor

@@ -49,7 +49,11 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
             break;
         }
         case RenameStatus::kStranded:
-            ctx.skipped.Add(JoinPath(folderPath, from), StrandedReason(result.currentName, ctx.quoting));
+            // Another program took both the old and the new name between the two moves.
+            ctx.skipped.Add(JoinPath(folderPath, from),
+                            "alter und neuer Name wurden währenddessen von einem anderen Programm belegt; "
+                            "der Eintrag heißt jetzt " +
+                                ctx.Quoted(result.currentName));
             break;
     }
 }

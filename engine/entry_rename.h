@@ -18,14 +18,14 @@ struct EntryNames {
     bool vanished = false;
 };
 
-// Gives one entry of an open folder its new name under the case type in force and records the
+// Gives one entry of an open folder its new name under the batch's case rule and records the
 // outcome in the batch. folderPath is only for messages.
 //
 // names holds the folder's names as they were read and is kept up to date. A new name that is in
 // it (and still there) belongs to another entry: that is a collision, told without touching
-// either entry. (A file
-// system that ignores case never lists both spellings, so there the rename is tried and the file
-// system decides.) In a dry run nothing is renamed: the outcome is worked out from names alone.
+// either entry. (A file system that ignores case never lists both spellings, so there the rename
+// is tried and the file system decides.) In a dry run nothing is renamed: the outcome is worked
+// out from names alone.
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
                        BatchContext& ctx, FolderListing& names);
 

@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/skip_report.h"
-
 namespace versalo {
 
 std::string ErrorText(int error) {
@@ -37,12 +35,6 @@ std::string ErrorText(int error) {
         default:
             return "Systemfehler " + std::to_string(error) + " (" + std::strerror(error) + ")";
     }
-}
-
-std::string StrandedReason(const std::string& temporaryName, NameQuoting quoting) {
-    return "alter und neuer Name wurden währenddessen von einem anderen Programm belegt; der Eintrag heißt "
-           "jetzt " +
-           QuotedName(temporaryName, quoting);
 }
 
 }  // namespace versalo

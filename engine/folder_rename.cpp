@@ -75,8 +75,11 @@ int PlaceholderRename(int dirfd, const std::string& from, const std::string& to)
     return error;
 }
 
-}  // namespace
-
+// renameat2(RENAME_NOREPLACE) inside one folder. On file systems that refuse the flag, the
+// target name is first reserved by an exclusive create of an empty placeholder (a folder for a
+// folder), and the entry is renamed over it once it is found unchanged; a target that exists gives
+// EEXIST, as the flag would. Returns 0 or errno.
+int NoReplaceRename(int dirfd, const std::string& from, const std::string& to);
 int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
     if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
@@ -87,8 +90,6 @@ int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
     }
     return PlaceholderRename(dirfd, from, to);
 }
-
-namespace {
 
 // A free temporary name in the folder, made as a temporary file is: created (so that no other
 // program takes it meanwhile) and removed again at once, so that no temporary file is left.

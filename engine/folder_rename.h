@@ -39,12 +39,6 @@ struct FolderRenameResult {
 FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const std::string& newName,
                                   bool twoMove);
 
-// renameat2(RENAME_NOREPLACE) inside one folder. On file systems that refuse the flag, the
-// target name is first reserved by an exclusive create of an empty placeholder (a folder for a
-// folder), and the entry is renamed over it once it is found unchanged; a target that exists gives
-// EEXIST, as the flag would. Returns 0 or errno.
-int NoReplaceRename(int dirfd, const std::string& from, const std::string& to);
-
 // Opens a path like open(2), also when it is longer than the system's path-length limit, by
 // going through it one folder at a time. Returns the descriptor, or -1 with errno set.
 int OpenPath(const std::string& path, int flags);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "engine/error_text.h"
 #include "engine/skip_report.h"
@@ -243,53 +244,60 @@ JournalReader::~JournalReader() {
     }
 }
 
+namespace {
+
+// What one pass forward over a journal, a block at a time, tells: the number of lines (for line
+// numbers and progress), the first line (which must be a header of ours), and whether the last
+// line ends with a newline. False with errno set when the file cannot be read.
+struct JournalShape {
+    std::size_t lines = 0;
+    std::string first;
+    bool endsWithNewline = true;
+};
+
+bool ReadShape(int fd, JournalShape& shape) {
+    bool firstDone = false;
+    char buffer[kBlockSize];
+    while (true) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            shape.lines += shape.endsWithNewline ? 0 : 1;  // an unfinished last line
+            return got == 0;
+        }
+        const char* begin = buffer;
+        const char* end = buffer + got;
+        shape.lines += static_cast<std::size_t>(std::count(begin, end, '\n'));
+        if (!firstDone) {
+            const char* newline = std::find(begin, end, '\n');
+            shape.first.append(begin, newline);
+            firstDone = newline != end || shape.first.size() > 1024 * 1024;
+        }
+        shape.endsWithNewline = end[-1] == '\n';
+    }
+}
+
+}  // namespace
+
 bool JournalReader::Open(const std::string& path, std::string& error) {
     m_path = path;
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat status {};
-    if (m_fd < 0 || ::fstat(m_fd, &status) != 0) {
+    JournalShape shape;
+    if (m_fd < 0 || ::fstat(m_fd, &status) != 0 || !ReadShape(m_fd, shape)) {
         error = "das Journal '" + PrintablePath(path) + "' kann nicht gelesen werden: " + ErrorText(errno);
         return false;
     }
-    // One pass forward, a block at a time: the number of lines (for line numbers and progress)
-    // and the first line, which must be a header of ours.
-    std::string first;
-    bool firstDone = false;
-    char buffer[kBlockSize];
-    char last = '\n';
-    while (true) {
-        const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error =
-                "das Journal '" + PrintablePath(path) + "' kann nicht gelesen werden: " + ErrorText(errno);
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        const char* begin = buffer;
-        const char* end = buffer + got;
-        m_lines += static_cast<std::size_t>(std::count(begin, end, '\n'));
-        if (!firstDone) {
-            const char* newline = std::find(begin, end, '\n');
-            first.append(begin, newline);
-            firstDone = newline != end || first.size() > 1024 * 1024;
-        }
-        last = end[-1];
-    }
-    if (last != '\n') {
-        ++m_lines;  // an unfinished last line
-    }
     // An empty file: a run killed before its first line; there is nothing to take back.
-    if (status.st_size > 0 && !IsHeader(Parse(first))) {
+    if (status.st_size > 0 && !IsHeader(Parse(shape.first))) {
         error = "'" + PrintablePath(path) + "' ist kein Journal von Versalo.";
         return false;
     }
+    m_lines = shape.lines;
     m_end = status.st_size;
-    if (m_end > 0 && last == '\n') {
+    if (m_end > 0 && shape.endsWithNewline) {
         --m_end;  // the newline ending the last line
     }
     m_atStart = status.st_size == 0;
@@ -328,6 +336,29 @@ SkippedEntry JournalReader::Problem(std::size_t lineNumber, const std::string& r
     return {m_path + ":" + std::to_string(lineNumber), reason};
 }
 
+namespace {
+
+// The fields of folder line number: its device and inode, and either its whole path or the
+// folder line it lies in and its name there. False when they are not all there and sound.
+bool ReadFolderLine(const Json& json, unsigned long number, JournalReader::FolderLine& found) {
+    const auto dev = json.find("dev");
+    const auto ino = json.find("ino");
+    const auto in = json.find("in");
+    if (dev == json.end() || !dev->is_number_unsigned() || ino == json.end() || !ino->is_number_unsigned()) {
+        return false;
+    }
+    found.dev = static_cast<dev_t>(dev->get<std::uint64_t>());
+    found.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
+    if (in != json.end()) {
+        found.in = in->is_number_unsigned() ? in->get<unsigned long>() : number;
+        return found.in < number && GetText(json, "name", found.text) && IsName(found.text);
+    }
+    found.in = 0;
+    return GetText(json, "path", found.text) && found.text.starts_with('/');
+}
+
+}  // namespace
+
 bool JournalReader::FindFolderLine(unsigned long number, off_t before, bool nearest,
                                    FolderLine& found) const {
     // Back from a line to the folder line of that number; a header or an unreadable line on the
@@ -357,22 +388,8 @@ bool JournalReader::FindFolderLine(unsigned long number, off_t before, bool near
             }
             continue;
         }
-        const auto dev = json.find("dev");
-        const auto ino = json.find("ino");
-        const auto in = json.find("in");
-        if (dev == json.end() || !dev->is_number_unsigned() || ino == json.end() ||
-            !ino->is_number_unsigned()) {
-            return false;
-        }
-        found.dev = static_cast<dev_t>(dev->get<std::uint64_t>());
-        found.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
         found.start = start;
-        if (in != json.end()) {
-            found.in = in->is_number_unsigned() ? in->get<unsigned long>() : number;
-            return found.in < number && GetText(json, "name", found.text) && IsName(found.text);
-        }
-        found.in = 0;
-        return GetText(json, "path", found.text) && found.text.starts_with('/');
+        return ReadFolderLine(json, number, found);
     }
     return false;
 }
@@ -428,9 +445,33 @@ bool JournalReader::FindFolder(unsigned long number, off_t before, FolderIdentit
     return true;
 }
 
+namespace {
+
+constexpr const char* kUnreadable =
+    "die Zeile ist nicht lesbar (abgeschnitten oder beschädigt) und wird übergangen";
+
+// A rename line of the earlier format: the folder on every line, no device or inode numbers.
+bool ReadEarlierLine(const Json& json, UndoStep& step) {
+    return GetBytesPerCharacter(json, "folder", step.folder) &&
+           GetBytesPerCharacter(json, "old", step.oldName) &&
+           GetBytesPerCharacter(json, "new", step.newName) && IsName(step.oldName) && IsName(step.newName) &&
+           step.folder.starts_with('/');
+}
+
+// The entry's inode and its old and new name from a rename line.
+bool ReadRenameLine(const Json& json, UndoStep& step) {
+    const auto ino = json.find("ino");
+    if (ino == json.end() || !ino->is_number_unsigned() || !GetText(json, "old", step.oldName) ||
+        !GetText(json, "new", step.newName) || !IsName(step.oldName) || !IsName(step.newName)) {
+        return false;
+    }
+    step.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
+    return true;
+}
+
+}  // namespace
+
 UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
-    const std::string unreadable =
-        "die Zeile ist nicht lesbar (abgeschnitten oder beschädigt) und wird übergangen";
     std::string line;
     while (!m_atStart) {
         off_t start = 0;
@@ -445,62 +486,59 @@ UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
         if (line.empty()) {
             continue;
         }
-        const Json json = Parse(line);
-        if (json.is_null()) {
-            problem = Problem(m_lineNumber, unreadable);
-            return Next::kProblem;
+        if (const std::optional<Next> next = Interpret(line, start, step, problem)) {
+            return *next;
         }
-        if (IsHeader(json)) {
-            m_haveFolder = false;
-            m_chain.clear();  // the numbers of folder lines count from 1 in each run
-            continue;
-        }
-        const auto folder = json.find("folder");
-        step = {};
-        if (folder != json.end() && folder->is_string()) {
-            // The earlier format: the folder on every line, no device or inode numbers.
-            if (!GetBytesPerCharacter(json, "folder", step.folder) ||
-                !GetBytesPerCharacter(json, "old", step.oldName) ||
-                !GetBytesPerCharacter(json, "new", step.newName) || !IsName(step.oldName) ||
-                !IsName(step.newName) || !step.folder.starts_with('/')) {
-                problem = Problem(m_lineNumber, unreadable);
-                return Next::kProblem;
-            }
-            return Next::kStep;
-        }
-        if (folder == json.end() || !folder->is_number_unsigned()) {
-            problem = Problem(m_lineNumber, unreadable);
-            return Next::kProblem;
-        }
-        const unsigned long number = folder->get<unsigned long>();
-        if (json.contains("path") || json.contains("in")) {
-            m_haveFolder = false;  // rename lines above this one belong to other folder lines
-            continue;
-        }
-        const auto ino = json.find("ino");
-        if (ino == json.end() || !ino->is_number_unsigned() || !GetText(json, "old", step.oldName) ||
-            !GetText(json, "new", step.newName) || !IsName(step.oldName) || !IsName(step.newName)) {
-            problem = Problem(m_lineNumber, unreadable);
-            return Next::kProblem;
-        }
-        if (!m_haveFolder || m_folderNumber != number) {
-            m_haveFolder = FindFolder(number, start, m_folder);
-            m_folderNumber = number;
-            if (!m_haveFolder) {
-                problem = Problem(m_lineNumber,
-                                  "die Ordnerzeile, auf die sich die Zeile bezieht, fehlt oder ist "
-                                  "nicht lesbar; übergangen");
-                return Next::kProblem;
-            }
-        }
-        step.folder = m_folder.path;
-        step.identified = true;
-        step.folderDev = m_folder.dev;
-        step.folderIno = m_folder.ino;
-        step.ino = static_cast<ino_t>(ino->get<std::uint64_t>());
-        return Next::kStep;
     }
     return Next::kEnd;
+}
+
+std::optional<UndoSource::Next> JournalReader::Interpret(const std::string& line, off_t start, UndoStep& step,
+                                                         SkippedEntry& problem) {
+    const Json json = Parse(line);
+    const auto unreadable = [&] {
+        problem = Problem(m_lineNumber, kUnreadable);
+        return Next::kProblem;
+    };
+    if (json.is_null()) {
+        return unreadable();
+    }
+    if (IsHeader(json)) {
+        m_haveFolder = false;
+        m_chain.clear();  // the numbers of folder lines count from 1 in each run
+        return std::nullopt;
+    }
+    step = {};
+    const auto folder = json.find("folder");
+    if (folder != json.end() && folder->is_string()) {
+        return ReadEarlierLine(json, step) ? Next::kStep : unreadable();
+    }
+    if (folder == json.end() || !folder->is_number_unsigned()) {
+        return unreadable();
+    }
+    if (json.contains("path") || json.contains("in")) {
+        m_haveFolder = false;  // rename lines above this one belong to other folder lines
+        return std::nullopt;
+    }
+    if (!ReadRenameLine(json, step)) {
+        return unreadable();
+    }
+    const unsigned long number = folder->get<unsigned long>();
+    if (!m_haveFolder || m_folderNumber != number) {
+        m_haveFolder = FindFolder(number, start, m_folder);
+        m_folderNumber = number;
+    }
+    if (!m_haveFolder) {
+        problem = Problem(
+            m_lineNumber,
+            "die Ordnerzeile, auf die sich die Zeile bezieht, fehlt oder ist nicht lesbar; übergangen");
+        return Next::kProblem;
+    }
+    step.folder = m_folder.path;
+    step.identified = true;
+    step.folderDev = m_folder.dev;
+    step.folderIno = m_folder.ino;
+    return Next::kStep;
 }
 
 double JournalReader::Percent() const {

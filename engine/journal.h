@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,10 +78,7 @@ public:
     Next Read(UndoStep& step, SkippedEntry& problem) override;
     double Percent() const override;
 
-private:
-    // The line before position end (exclusive; the newline that ends it is not part of it),
-    // with where it starts. False at the start of the file.
-    bool LineBefore(off_t end, std::string& line, off_t& start) const;
+    // A folder line as read (public only for the reader's helpers).
     struct FolderLine {
         unsigned long in = 0;  // the folder line it lies in, or 0 when text is a whole path
         std::string text;      // its name, or its whole path
@@ -88,6 +86,15 @@ private:
         ino_t ino = 0;
         off_t start = 0;
     };
+
+private:
+    // The line before position end (exclusive; the newline that ends it is not part of it),
+    // with where it starts. False at the start of the file.
+    bool LineBefore(off_t end, std::string& line, off_t& start) const;
+    // What a non-empty line starting at start gives; nothing when it only changes what the
+    // reader knows (a header, a folder line) and reading goes on.
+    std::optional<Next> Interpret(const std::string& line, off_t start, UndoStep& step,
+                                  SkippedEntry& problem);
     bool FindFolderLine(unsigned long number, off_t before, bool nearest, FolderLine& found) const;
     bool FindFolder(unsigned long number, off_t before, FolderIdentity& folder);
     SkippedEntry Problem(std::size_t lineNumber, const std::string& reason) const;

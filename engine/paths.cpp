@@ -5,13 +5,15 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <random>
 
 namespace versalo {
 
-std::string TrimAtNul(std::string_view text) {
-    return std::string(text.substr(0, text.find('\0')));
+std::string_view WithoutTrailingSlashes(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    return path;
 }
 
 std::string WithTrailingSlash(std::string_view path) {
@@ -20,14 +22,6 @@ std::string WithTrailingSlash(std::string_view path) {
         result += '/';
     }
     return result;
-}
-
-std::string TempDirectory() {
-    const char* tmpdir = std::getenv("TMPDIR");
-    if (tmpdir != nullptr && tmpdir[0] == '/') {
-        return WithTrailingSlash(tmpdir);
-    }
-    return "/tmp/";
 }
 
 std::string TemporarySuffix() {
@@ -43,10 +37,9 @@ std::string TemporarySuffix() {
 }
 
 std::string TempFileNameAt(int dirfd, std::string_view prefix) {
-    const std::string_view usedPrefix = prefix.empty() ? kTempPrefix : prefix;
     // O_EXCL makes the creation atomic: a name that exists already is never taken over.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = std::string(usedPrefix) + TemporarySuffix();
+        std::string name = std::string(prefix) + TemporarySuffix();
         int fd = ::openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             ::close(fd);
@@ -60,22 +53,6 @@ std::string TempFileNameAt(int dirfd, std::string_view prefix) {
     return {};
 }
 
-std::string TempFileName(std::string_view directory, std::string_view prefix, std::int32_t /*unique*/) {
-    const std::string dir = directory.empty() ? TempDirectory() : WithTrailingSlash(directory);
-    int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd < 0) {
-        return {};
-    }
-    std::string name = TempFileNameAt(dirfd, prefix);
-    const int savedErrno = errno;
-    ::close(dirfd);
-    if (name.empty()) {
-        errno = savedErrno;
-        return {};
-    }
-    return dir + name;
-}
-
 std::string AppDirectory() {
     std::array<char, 4096> buffer{};
     const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
@@ -87,9 +64,7 @@ std::string AppDirectory() {
 }
 
 SplitPath SplitLastComponent(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.remove_suffix(1);
-    }
+    path = WithoutTrailingSlashes(path);
     if (path == "/") {
         return {"/", ""};
     }
@@ -97,10 +72,7 @@ SplitPath SplitLastComponent(std::string_view path) {
     if (slash == std::string_view::npos) {
         return {".", std::string(path)};
     }
-    std::string_view parent = path.substr(0, slash);
-    while (parent.size() > 1 && parent.back() == '/') {
-        parent.remove_suffix(1);
-    }
+    const std::string_view parent = WithoutTrailingSlashes(path.substr(0, slash));
     return {parent.empty() ? std::string("/") : std::string(parent), std::string(path.substr(slash + 1))};
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,26 +8,19 @@ namespace versalo {
 // The prefix of every temporary name the program makes.
 inline constexpr std::string_view kTempPrefix = "ZX";
 
-// The part of text before its first NUL character; the whole text when it holds none.
-std::string TrimAtNul(std::string_view text);
+// path without the slashes it ends with; "/" (or "//") stays "/". "a/" names the same entry as
+// "a", but "link/" would make the system follow a link that must only be renamed.
+std::string_view WithoutTrailingSlashes(std::string_view path);
 
 // path followed by one "/" unless its last character already is "/". An empty path gives "/".
 std::string WithTrailingSlash(std::string_view path);
 
-// The folder for temporary files ($TMPDIR, else /tmp), ending with "/".
-std::string TempDirectory();
-
 // A random ending for a temporary name, to follow the prefix: eight characters and ".tmp".
 std::string TemporarySuffix();
 
-// Creates a new, empty file in directory under a name that begins with prefix and that no entry
-// of the folder had before, and returns its full path. An empty directory means TempDirectory(),
-// an empty prefix means "ZX". Only unique number 0 is supported. On failure the result is empty
+// Creates a new, empty file inside the open folder dirfd under a name that begins with prefix and
+// that no entry of the folder had before, and returns that name. On failure the result is empty
 // and errno tells why.
-std::string TempFileName(std::string_view directory, std::string_view prefix, std::int32_t unique);
-
-// The same inside an open folder: creates the file relative to dirfd and returns its name only.
-// On failure the result is empty and errno tells why.
 std::string TempFileNameAt(int dirfd, std::string_view prefix);
 
 // The folder that holds the running program, ending with "/".

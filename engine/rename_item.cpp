@@ -30,68 +30,76 @@ bool HasWantedNameAlready(int dirfd, const std::string& given, const std::string
     return !now.contains(given) && now.contains(wanted);
 }
 
+// The root, or a folder named by "." or "..": not renamed, only its contents change. Reached like
+// the walk reaches folders, so that a path longer than the path-length limit works too.
+ItemPaths FolderItself(const std::string& path, BatchContext& ctx) {
+    ItemPaths paths{path, path};
+    const int folder = OpenPath(path, O_PATH | O_DIRECTORY);
+    if (folder < 0) {
+        ctx.skipped.Add(path, ErrorText(errno));
+        paths.missing = true;
+    } else {
+        ::close(folder);
+        paths.wasFolder = true;
+    }
+    return paths;
+}
+
+// Renames split.leaf inside its folder, open as dirfd; path ends with that leaf.
+ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split, BatchContext& ctx) {
+    ItemPaths paths{path, path};
+    const std::size_t leafStart = path.size() - split.leaf.size();
+    struct stat item {};
+    if (::fstatat(dirfd, split.leaf.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
+        ctx.skipped.Add(path, ErrorText(errno));
+        paths.missing = true;
+        return paths;
+    }
+    if (ctx.dryRun && ctx.dryRunRenamed.contains({item.st_dev, item.st_ino})) {
+        // Given twice (or below a folder given before): the dry run renamed it already, and the
+        // real run would not find it under this spelling any more.
+        ctx.skipped.Add(path, ErrorText(ENOENT));
+        paths.missing = true;
+        return paths;
+    }
+    paths.wasFolder = S_ISDIR(item.st_mode);
+    FolderListing& names = ctx.NamesOf(dirfd, split.parent);
+    const std::string wanted = ctx.Converted(split.leaf);
+    if (HasWantedNameAlready(dirfd, split.leaf, wanted, names)) {
+        ++ctx.unchanged;
+        paths.existing.replace(leafStart, split.leaf.size(), wanted);
+        paths.shown = paths.existing;
+        return paths;
+    }
+    // A name given without a folder is shown as it was given, not as "./name".
+    const std::string shownParent = path.find('/') == std::string::npos ? std::string() : split.parent;
+    const EntryNames entry =
+        RenameEntry(dirfd, shownParent, split.leaf, ctx.method == RenameMethod::kTwoMoves, ctx, names);
+    paths.missing = entry.vanished;
+    if (ctx.dryRun && entry.shown != split.leaf) {
+        ctx.dryRunRenamed.insert({item.st_dev, item.st_ino});
+    }
+    paths.existing.replace(leafStart, split.leaf.size(), entry.existing);
+    paths.shown.replace(leafStart, split.leaf.size(), entry.shown);
+    return paths;
+}
+
 }  // namespace
 
 ItemPaths RenameItem(const std::string& path, BatchContext& ctx) {
     // Trailing slashes are dropped from what is returned too: "link/" would make the walk follow
     // a dropped link, which must only be renamed.
-    std::string result = path;
-    while (result.size() > 1 && result.back() == '/') {
-        result.pop_back();
-    }
-    const SplitPath split = SplitLastComponent(result);
+    const std::string item(WithoutTrailingSlashes(path));
+    const SplitPath split = SplitLastComponent(item);
     if (split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
-        // The root, or a folder named by "." or "..": not renamed, only its contents change.
-        // Reached like the walk reaches folders, so that a path longer than the path-length limit
-        // works too.
-        ItemPaths paths{result, result};
-        const int folder = OpenPath(result, O_PATH | O_DIRECTORY);
-        if (folder < 0) {
-            ctx.skipped.Add(result, ErrorText(errno));
-            paths.missing = true;
-        } else {
-            ::close(folder);
-            paths.wasFolder = true;
-        }
-        return paths;
+        return FolderItself(item, ctx);
     }
     const int dirfd = OpenPath(split.parent, O_PATH | O_DIRECTORY);
     if (dirfd < 0) {
-        ctx.skipped.Add(result, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
-        return {result, result, true};
+        ctx.skipped.Add(item, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
+        return {item, item, true};
     }
-    // A name given without a folder is shown as it was given, not as "./name".
-    const std::string shownParent = result.find('/') == std::string::npos ? std::string() : split.parent;
-    ItemPaths paths{result, result};
-    struct stat item {};
-    if (::fstatat(dirfd, split.leaf.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
-        ctx.skipped.Add(result, ErrorText(errno));
-        paths.missing = true;
-    } else if (ctx.dryRun && ctx.dryRunRenamed.contains({item.st_dev, item.st_ino})) {
-        // Given twice (or below a folder given before): the dry run renamed it already, and the
-        // real run would not find it under this spelling any more.
-        ctx.skipped.Add(result, ErrorText(ENOENT));
-        paths.missing = true;
-    } else if (HasWantedNameAlready(dirfd, split.leaf, ctx.Converted(split.leaf),
-                                    ctx.NamesOf(dirfd, split.parent))) {
-        ++ctx.unchanged;
-        paths.wasFolder = S_ISDIR(item.st_mode);
-        const std::size_t leafStart = result.size() - split.leaf.size();
-        paths.existing.replace(leafStart, split.leaf.size(), ctx.Converted(split.leaf));
-        paths.shown = paths.existing;
-    } else {
-        const EntryNames names =
-            RenameEntry(dirfd, shownParent, split.leaf, ctx.method == RenameMethod::kTwoMoves, ctx,
-                        ctx.NamesOf(dirfd, split.parent));
-        paths.missing = names.vanished;
-        paths.wasFolder = S_ISDIR(item.st_mode);
-        if (ctx.dryRun && names.shown != split.leaf) {
-            ctx.dryRunRenamed.insert({item.st_dev, item.st_ino});
-        }
-        const std::size_t leafStart = result.size() - split.leaf.size();
-        paths.existing.replace(leafStart, split.leaf.size(), names.existing);
-        paths.shown.replace(leafStart, split.leaf.size(), names.shown);
-    }
+    ItemPaths paths = RenameLeaf(dirfd, item, split, ctx);
     ::close(dirfd);
     return paths;
 }

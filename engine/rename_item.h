@@ -17,7 +17,7 @@ struct ItemPaths {
 
 // Gives one dropped file, folder or link its new name: the last component of path is passed
 // through ConvertName and the item is renamed in its own folder, directly or in two moves as
-// RenameDirect says. The file-system root and paths ending in "." or ".." are not renamed;
+// the batch's method says. The file-system root and paths ending in "." or ".." are not renamed;
 // trailing slashes are ignored. On a file system that respects case the old spelling no longer
 // reaches a renamed item, so the caller goes on with the path returned.
 ItemPaths RenameItem(const std::string& path, BatchContext& ctx);

@@ -79,15 +79,12 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
     return subfolders;
 }
 
-}  // namespace
-
+// Walks a folder that is open for reading (O_RDONLY | O_DIRECTORY) and not read yet; takes
+// ownership of dirfd. folderPath is for messages.
 void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     // An explicit stack instead of recursion: the depth of a tree is not bounded by anything the
     // program controls, the call stack is.
-    std::string path = folderPath;
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
+    std::string path(WithoutTrailingSlashes(folderPath));
     dev_t device = 0;
     if (ctx.oneFileSystem) {
         struct stat status {};
@@ -128,6 +125,8 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
         stack.push_back({child, path.size(), RenameListing(child, path, ctx, device), firstLevel});
     }
 }
+
+}  // namespace
 
 bool RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath) {
     // O_NOFOLLOW: a dropped link to a folder is renamed, never walked.

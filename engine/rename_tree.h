@@ -6,7 +6,7 @@
 
 namespace versalo {
 
-// Renames everything inside a folder, at every depth, under the case type in force.
+// Renames everything inside a folder, at every depth, under the batch's case rule.
 //
 // Each folder is read completely, then its entries are renamed in listing order, then its
 // subfolders are walked, the last one found first, depth first. Names beginning with "." are
@@ -20,9 +20,5 @@ namespace versalo {
 // would have).
 // Returns false when folder was no folder (or could not be opened) and nothing was walked.
 bool RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath = {});
-
-// The same for a folder that is already open for reading (O_RDONLY | O_DIRECTORY) and not read
-// yet; takes ownership of dirfd. folderPath is for messages.
-void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx);
 
 }  // namespace versalo

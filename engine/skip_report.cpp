@@ -40,9 +40,8 @@ std::string PrintablePath(const std::string& path) {
     std::size_t i = 0;
     while (i < path.size()) {
         const auto byte = static_cast<unsigned char>(path[i]);
-        std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-        if (i + length <= path.size() && IsValidUtf8(std::string_view(path).substr(i, length)) &&
-            (byte >= 0x20 && byte != 0x7F)) {
+        const std::size_t length = Utf8CharLength(path, i);
+        if (length > 0 && byte >= 0x20 && byte != 0x7F) {
             result.append(path, i, length);
             i += length;
         } else {
@@ -64,18 +63,10 @@ std::size_t PrintableCharAt(std::string_view text, std::size_t i) {
     if (byte < 0x20 || byte == 0x7F) {
         return 0;
     }
-    if (byte < 0x80) {
-        return 1;
-    }
-    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-    if (i + length > text.size() || !IsValidUtf8(text.substr(i, length))) {
-        return 0;
-    }
+    const std::size_t length = Utf8CharLength(text, i);
     // U+0080 to U+009F, the C1 controls: a terminal acts on some of them.
-    if (byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-        return 0;
-    }
-    return length;
+    const bool c1Control = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+    return c1Control ? 0 : length;
 }
 
 void AppendEscaped(std::string& out, unsigned char byte) {

@@ -9,48 +9,44 @@
 
 namespace versalo {
 
+std::size_t Utf8CharLength(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[i + k]); };
+    const std::uint8_t lead = byte(0);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    std::uint8_t min2 = 0x80;  // the allowed range of the second byte shuts out overlong forms,
+    std::uint8_t max2 = 0xBF;  // surrogates and values above U+10FFFF
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        min2 = lead == 0xE0 ? 0xA0 : min2;
+        max2 = lead == 0xED ? 0x9F : max2;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        min2 = lead == 0xF0 ? 0x90 : min2;
+        max2 = lead == 0xF4 ? 0x8F : max2;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length || byte(1) < min2 || byte(1) > max2) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((byte(k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 bool IsValidUtf8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const std::size_t size = text.size();
-    std::size_t i = 0;
-    while (i < size) {
-        const std::uint8_t lead = bytes[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        std::uint8_t min2 = 0x80;  // allowed range of the second byte, excludes overlongs
-        std::uint8_t max2 = 0xBF;  // and surrogates / values above U+10FFFF
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) {
-                min2 = 0xA0;
-            } else if (lead == 0xED) {
-                max2 = 0x9F;
-            }
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) {
-                min2 = 0x90;
-            } else if (lead == 0xF4) {
-                max2 = 0x8F;
-            }
-        } else {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8CharLength(text, i);
+        if (length == 0) {
             return false;
-        }
-        if (size - i < length) {
-            return false;
-        }
-        if (bytes[i + 1] < min2 || bytes[i + 1] > max2) {
-            return false;
-        }
-        for (std::size_t k = 2; k < length; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) {
-                return false;
-            }
         }
         i += length;
     }
@@ -103,6 +99,20 @@ std::string IcuMapped(std::string_view text, Mapping mapping) {
     return result;
 }
 
+// Applies step until the text stops changing; in practice the second round already gives back
+// what the first made.
+template <typename Step>
+std::string UntilStable(std::string text, Step step) {
+    for (int round = 0; round < 5; ++round) {
+        std::string again = step(text);
+        if (again == text) {
+            break;
+        }
+        text = std::move(again);
+    }
+    return text;
+}
+
 std::string Mapped(std::string_view text, Mapping mapping) {
     if (IsAscii(text) && AsciiMappingIsPlain()) {
         return AsciiMapped(text, mapping);
@@ -112,33 +122,13 @@ std::string Mapped(std::string_view text, Mapping mapping) {
     }
     // One mapping is not always the last word: in Greek, upper case drops an accent only when it
     // follows a letter, and a combining ypogegrammeni becomes that letter (Ι) during the mapping.
-    // A second run would then drop the accent and rename the entry again. So map until nothing
-    // changes; in practice the second round already returns what the first gave.
-    std::string result = IcuMapped(text, mapping);
-    for (int round = 0; round < 4; ++round) {
-        std::string again = IcuMapped(result, mapping);
-        if (again == result) {
-            break;
-        }
-        result = std::move(again);
-    }
-    return result;
+    // A second run would then drop the accent and rename the entry again.
+    return UntilStable(std::string(text),
+                       [mapping](const std::string& now) { return IcuMapped(now, mapping); });
 }
 
 std::string InitialCapitalOnce(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    // Length in bytes of the first code point; the text is valid UTF-8 here.
-    std::size_t first = 1;
-    const auto lead = static_cast<std::uint8_t>(text[0]);
-    if (lead >= 0xF0) {
-        first = 4;
-    } else if (lead >= 0xE0) {
-        first = 3;
-    } else if (lead >= 0xC0) {
-        first = 2;
-    }
+    const std::size_t first = text.empty() ? 0 : Utf8CharLength(text, 0);
     return Mapped(text.substr(0, first), Mapping::kUpper) + Mapped(text.substr(first), Mapping::kLower);
 }
 
@@ -156,17 +146,9 @@ std::string InitialCapital(std::string_view text) {
     if (!IsValidUtf8(text)) {
         return std::string(text);
     }
-    std::string result = InitialCapitalOnce(text);
     // A capital that is several characters (ß -> SS, ŉ -> ʼN) is not yet in the rule's spelling:
     // its second character must be small. A few rounds reach the spelling the rule leaves alone.
-    for (int round = 0; round < 4; ++round) {
-        std::string again = InitialCapitalOnce(result);
-        if (again == result) {
-            break;
-        }
-        result = std::move(again);
-    }
-    return result;
+    return UntilStable(std::string(text), InitialCapitalOnce);
 }
 
 }  // namespace versalo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,11 @@ namespace versalo {
 // with ICU's full, locale-aware case mapping for the user's locale (ICU's default locale, taken
 // from the environment). A text that is not valid UTF-8 is returned unchanged, byte for byte:
 // callers check IsValidUtf8 first when they need to tell the user.
+
+// The length in bytes of the well-formed UTF-8 character at text[i] (i < text.size()); 0 when
+// the bytes there are none: a stray continuation byte, an overlong form, a surrogate, a value
+// above U+10FFFF, or a sequence cut off by the end.
+std::size_t Utf8CharLength(std::string_view text, std::size_t i);
 
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);

@@ -53,6 +53,12 @@ void UndoRecord::Renamed(const RenameStep& step) {
     m_havePending = false;
 }
 
+namespace {
+
+// True when oldName and newName are two case spellings of one name: the one the case rules make
+// of the other under one of the rules, or the same once both are folded (upper, then lower case),
+// which also holds when the user's locale has changed in between. Undo takes back nothing else: a
+// journal line that would turn "shadow-moved" into "passwd" is refused.
 bool AreCaseSpellings(const std::string& oldName, const std::string& newName) {
     if (oldName == newName || !IsValidUtf8(oldName) || !IsValidUtf8(newName)) {
         return false;
@@ -64,8 +70,6 @@ bool AreCaseSpellings(const std::string& oldName, const std::string& newName) {
     }
     return ToLowerText(ToUpperText(oldName)) == ToLowerText(ToUpperText(newName));
 }
-
-namespace {
 
 // Opens folders by their absolute path one component at a time, never following a symbolic link
 // (O_NOFOLLOW on every component), and keeps the folders on the last path open: consecutive
@@ -181,6 +185,57 @@ private:
     std::vector<std::string> m_names;
 };
 
+// The folder of a step, reached without following a link and, where recorded, checked to be the
+// one the rename was made in; -1 when it is not (then the step is reported). otherDevice: the
+// folder is the recorded one, but on another device number.
+int StepFolder(const UndoStep& step, const std::string& path, NoFollowFolders& folders, BatchContext& ctx,
+               bool& otherDevice) {
+    const int dirfd = folders.Open(step.folder);
+    if (dirfd < 0) {
+        ctx.skipped.Add(path, FolderUnreachable(errno));
+        return -1;
+    }
+    struct stat status {};
+    if (step.identified && (::fstat(dirfd, &status) != 0 || status.st_ino != step.folderIno)) {
+        ctx.skipped.Add(path,
+                        "der Ordner ist nicht mehr der, in dem umbenannt wurde (andere Inode-Nummer); "
+                        "nichts geändert");
+        return -1;
+    }
+    // A disk plugged in again may come back under another device number; its inode numbers
+    // still tell its entries apart, and both the folder's and the entry's must match.
+    otherDevice = step.identified && status.st_dev != step.folderDev;
+    return dirfd;
+}
+
+// A step whose new name does not hold the renamed entry (any more).
+void NotUnderNewName(const UndoStep& step, int dirfd, bool atNewName, int newError, bool otherDevice,
+                     TemporaryNames& temporaries, BatchContext& ctx) {
+    struct stat old {};
+    std::string stranded;
+    if (step.identified && !ctx.dryRun && temporaries.Find(dirfd, step.folder, step.ino, stranded)) {
+        // Killed between the two moves of a rename: the entry waits under its temporary name.
+        RecordOutcome(ctx, step.folder, stranded, step.oldName,
+                      RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
+                      "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben");
+    } else if (step.identified ? SameEntry(dirfd, step.oldName, step.ino, old)
+                               : (!atNewName && newError == ENOENT &&
+                                  ::fstatat(dirfd, step.oldName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0)) {
+        // Still (or again) under its old name: the rename was written down but never made (the
+        // run was stopped in between), or it has been taken back already. Nothing to do.
+        ++ctx.unchanged;
+    } else if (atNewName) {
+        ctx.skipped.Add(JoinPath(step.folder, step.newName),
+                        otherDevice ? "der Datenträger hat eine andere Gerätenummer als beim Umbenennen "
+                                      "(neu eingesteckt?), und der Eintrag ist nicht mehr derselbe; "
+                                      "nichts geändert"
+                                    : "unter dem neuen Namen steht inzwischen ein anderer Eintrag als "
+                                      "der umbenannte; er bleibt, wie er ist");
+    } else {
+        ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(newError));
+    }
+}
+
 // Takes back one step; the outcome goes into ctx.
 void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& temporaries, BatchContext& ctx) {
     const std::string path = JoinPath(step.folder, step.newName);
@@ -189,69 +244,28 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& tem
                                   " sind keine Schreibweisen desselben Namens; nicht zurückgenommen");
         return;
     }
-    const int dirfd = folders.Open(step.folder);
+    bool otherDevice = false;
+    const int dirfd = StepFolder(step, path, folders, ctx, otherDevice);
     if (dirfd < 0) {
-        ctx.skipped.Add(path, FolderUnreachable(errno));
         return;
     }
     struct stat status {};
-    bool otherDevice = false;
-    if (step.identified) {
-        if (::fstat(dirfd, &status) != 0 || status.st_ino != step.folderIno) {
-            ctx.skipped.Add(path,
-                            "der Ordner ist nicht mehr der, in dem umbenannt wurde (andere Inode-Nummer); "
-                            "nichts geändert");
-            return;
-        }
-        // A disk plugged in again may come back under another device number; its inode numbers
-        // still tell its entries apart, and both the folder's and the entry's must match.
-        otherDevice = status.st_dev != step.folderDev;
-    }
     const bool atNewName = ::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
     const int newError = errno;
-    const bool isRecorded = atNewName && (!step.identified || status.st_ino == step.ino);
-    if (!isRecorded) {
-        struct stat old {};
-        // Still (or again) under its old name: the rename was written down but never made (the
-        // run was stopped in between), or it has been taken back already. Nothing to do.
-        std::string stranded;
-        if (step.identified && !ctx.dryRun && temporaries.Find(dirfd, step.folder, step.ino, stranded)) {
-            // Killed between the two moves of a rename: the entry waits under its temporary name.
-            RecordOutcome(ctx, step.folder, stranded, step.oldName,
-                          RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
-                          "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben");
-        } else if (step.identified
-                       ? SameEntry(dirfd, step.oldName, step.ino, old)
-                       : (!atNewName && newError == ENOENT &&
-                          ::fstatat(dirfd, step.oldName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0)) {
-            ++ctx.unchanged;
-        } else if (atNewName) {
-            ctx.skipped.Add(path, otherDevice
-                                      ? "der Datenträger hat eine andere Gerätenummer als beim Umbenennen "
-                                        "(neu eingesteckt?), und der Eintrag ist nicht mehr derselbe; "
-                                        "nichts geändert"
-                                      : "unter dem neuen Namen steht inzwischen ein anderer Eintrag als "
-                                        "der umbenannte; er bleibt, wie er ist");
-        } else {
-            ctx.skipped.Add(path, ErrorText(newError));
-        }
+    if (!atNewName || (step.identified && status.st_ino != step.ino)) {
+        NotUnderNewName(step, dirfd, atNewName, newError, otherDevice, temporaries, ctx);
         return;
     }
     const std::string taken = "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben";
-    if (ctx.dryRun) {
-        auto& names = ctx.NamesOf(dirfd, step.folder);
-        FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
-        if (names.contains(step.oldName)) {
-            result = {RenameStatus::kCollision, EEXIST, step.newName, {}};
-        } else {
-            names.erase(step.newName);
-            names.insert(step.oldName);
-        }
-        RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
-        return;
+    FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
+    if (!ctx.dryRun) {
+        result = RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false);
+    } else if (FolderListing& names = ctx.NamesOf(dirfd, step.folder); names.contains(step.oldName)) {
+        result = {RenameStatus::kCollision, EEXIST, step.newName, {}};
+    } else {
+        names.Rename(step.newName, step.oldName);
     }
-    RecordOutcome(ctx, step.folder, step.newName, step.oldName,
-                  RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false), taken);
+    RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
 }
 
 class MemorySource : public UndoSource {

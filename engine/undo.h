@@ -59,12 +59,6 @@ private:
     std::vector<UndoStep> m_steps;
 };
 
-// True when oldName and newName are two case spellings of one name: the one the case rules make
-// of the other under one of the case types, or the same once both are folded (upper, then lower
-// case), which also holds when the user's locale has changed in between. Undo takes back nothing
-// else: a journal line that would turn "shadow-moved" into "passwd" is refused.
-bool AreCaseSpellings(const std::string& oldName, const std::string& newName);
-
 // Takes back the given renames, newest first, each only when it is still what the batch did: the
 // folder is reached from the root without following any symbolic link and, where recorded, has
 // the recorded device and inode; the entry under the new name is the recorded one (its inode);
