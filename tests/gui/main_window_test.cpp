@@ -63,7 +63,7 @@ protected:
                 window->close();
             }
         }
-        ProcessUntil([] { return false; });
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     QString SettingsFile() const { return m_config.filePath(QStringLiteral("Quistel's Kistwerk.ini")); }
@@ -240,7 +240,8 @@ TEST_P(CloseDuringBatch, AsksAndGoesOnOrStops) {
         EXPECT_NE(Stored("_Top"), "-");
     }
 }
-INSTANTIATE_TEST_SUITE_P(BothAnswers, CloseDuringBatch, ::testing::Values(QMessageBox::Yes, QMessageBox::No));
+INSTANTIATE_TEST_SUITE_P(BothAnswers, CloseDuringBatch, ::testing::Values(QMessageBox::Yes, QMessageBox::No),
+                         [](const auto& answer) { return answer.param == QMessageBox::Yes ? "Ja" : "Nein"; });
 
 TEST_F(WindowTest, TheUndoMenuTakesTheLastDropBack) {
     TempTree tree;
