@@ -207,14 +207,15 @@ class CloseDuringBatch : public WindowTest,
                          public ::testing::WithParamInterface<QMessageBox::StandardButton> {};
 
 TEST_P(CloseDuringBatch, AsksAndGoesOnOrStops) {
+    // One wide folder: the close box is clicked at the batch's first look at the window's events,
+    // which comes within the folder.
     TempTree tree;
-    const Names files{"A.TXT", "B.TXT", "C.TXT", "D.TXT", "E.TXT"};
-    for (const std::string& name : files) {
-        tree.File(name);
+    constexpr std::size_t kFiles = 600;
+    for (std::size_t i = 0; i < kFiles; ++i) {
+        tree.File("Gross/F" + std::to_string(i) + ".TXT");
     }
     Start();
     m_answers = {GetParam()};
-    // The close box is clicked once the batch runs, at its first look at the window's events.
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (!Idle()) {
@@ -223,19 +224,20 @@ TEST_P(CloseDuringBatch, AsksAndGoesOnOrStops) {
         }
     });
     closer.start(0);
-    ASSERT_TRUE(Drop(tree, files));
+    ASSERT_TRUE(Drop(tree, {"Gross"}));
     ASSERT_TRUE(ProcessUntil([&] { return !m_boxes.empty() && (Idle() || !m_form->isVisible()); }));
     ProcessUntil([] { return false; });
     ASSERT_EQ(m_boxes.size(), 1U);
     EXPECT_EQ(m_boxes[0].icon, QMessageBox::Question);
-    const Names lower{"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"};
+    const Names names = tree.Names(tree.Names().at(0));
+    const auto lower = std::count_if(names.begin(), names.end(), [](const auto& n) { return n[0] == 'f'; });
     if (GetParam() == QMessageBox::No) {
-        EXPECT_EQ(tree.Names(), lower);
+        EXPECT_EQ(lower, kFiles);
         EXPECT_TRUE(m_form->isVisible());
         EXPECT_EQ(Stored("_Top"), "-");
     } else {
-        EXPECT_NE(tree.Names(), lower);
-        EXPECT_NE(tree.Names(), files);
+        EXPECT_GT(lower, 0);
+        EXPECT_LT(lower, kFiles);
         EXPECT_FALSE(m_form->isVisible());
         EXPECT_NE(Stored("_Top"), "-");
     }

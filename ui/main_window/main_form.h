@@ -54,6 +54,7 @@ public:
     void BatchFinished() override;
     void ProcessEvents() override;
     bool QuitRequested() override { return m_quitRequested; }
+    void EntryDone(std::size_t entriesSoFar) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
