@@ -57,6 +57,19 @@ std::string OptionError(const std::string& argument, int letter) {
     return "unbekannte Option '-" + std::string(1, static_cast<char>(letter)) + "'";
 }
 
+// getopt_long wants a mutable argv; it reorders the pointers, never the strings.
+struct MutableArgv {
+    explicit MutableArgv(const std::vector<std::string>& arguments) : words{"versalo-cli"} {
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+    }
+    std::vector<std::string> words;
+    std::vector<char*> argv;
+};
+
 // Takes in an option without an argument; false for a letter that is none of them.
 bool ApplyFlag(int letter, Options& options) {
     switch (letter) {
@@ -115,21 +128,15 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
     ParseResult result;
     Options& options = result.options;
 
-    // getopt_long wants a mutable argv; it reorders the pointers, never the strings.
-    std::vector<std::string> words{"versalo-cli"};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    const int argc = static_cast<int>(words.size());
+    MutableArgv words(arguments);
+    char** argv = words.argv.data();
+    const int argc = static_cast<int>(words.words.size());
 
     opterr = 0;  // the messages are German and our own
     optind = 0;  // start afresh (also when called again)
     while (true) {
         const int before = optind == 0 ? 1 : optind;
-        const int letter = ::getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
+        const int letter = ::getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
         if (letter == -1) {
             // Options and paths may be mixed, so the scan goes on past each path ("+" makes
             // getopt_long stop at it); paths are collected in their order as they come.
@@ -157,7 +164,7 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
         return result;
     }
     // Everything after "--" is a path, also what begins with "-".
-    options.paths.insert(options.paths.end(), argv.begin() + optind, argv.begin() + argc);
+    options.paths.insert(options.paths.end(), argv + optind, argv + argc);
     result.error = Conflict(options);
     return result;
 }

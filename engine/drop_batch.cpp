@@ -45,17 +45,7 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, Ca
         }
         std::string result = found->second;
         bool dotName = false;
-        std::size_t start = slash + 1;
-        while (start < path.size()) {
-            std::size_t end = path.find('/', start);
-            if (end == std::string::npos) {
-                end = path.size();
-            }
-            const std::string component = path.substr(start, end - start);
-            start = end + 1;
-            if (component.empty()) {
-                continue;
-            }
+        for (const std::string_view component : PathComponents(std::string_view(path).substr(slash + 1))) {
             dotName = dotName || component.starts_with('.');
             // From a dot-name on nothing was renamed; above it, each folder has its new name.
             std::string candidate = JoinPath(result, component);
@@ -87,6 +77,33 @@ void ReportSwappedFolder(const ItemPaths& item, BatchContext& ctx) {
     }
 }
 
+// Renames one dropped path and walks it when it is a folder, unless the walk of an earlier
+// dropped folder renamed it already: nothing is renamed (nor walked, nor listed) a second time.
+void DropOne(const std::string& path, WalkedFolders& walkedFolders, BatchContext& ctx) {
+    // A "?" is an ordinary character of a Linux name: dropped and given paths arrive byte for
+    // byte, so it is the user's own and the path is renamed like any other.
+    const std::string dropped(WithoutTrailingSlashes(path));
+    std::string following;
+    const Below below = BelowWalkedFolder(dropped, walkedFolders, ctx.caseRule, following);
+    if (below == Below::kWalked) {
+        return;
+    }
+    const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
+    ctx.EntryDone();
+    if (item.missing || ctx.Stopped()) {
+        return;
+    }
+    if (RenameTree(item.existing, ctx, item.shown)) {
+        walkedFolders[dropped] = item.existing;
+    } else if (item.wasFolder) {
+        ReportSwappedFolder(item, ctx);
+    }
+}
+
+float Percent(std::size_t done, std::size_t count) {
+    return static_cast<float>(static_cast<double>(done) / static_cast<double>(count) * 100.0);
+}
+
 }  // namespace
 
 BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOptions& options) {
@@ -96,41 +113,16 @@ BatchResult ProcessDrop(const DropData& data, BatchHost& host, const BatchOption
         return result;
     }
     EnterBusyState(host, result);
-    const std::size_t count = data.paths.size();
-
     BatchContext ctx(host, options);
     WalkedFolders walkedFolders;
-
-    for (std::size_t i = 1; i <= count; ++i) {
-        const std::string& path = data.paths[i - 1];
-        ctx.progressBefore =
-            static_cast<float>(static_cast<double>(i - 1) / static_cast<double>(count) * 100.0);
-        ctx.progressAfter = static_cast<float>(static_cast<double>(i) / static_cast<double>(count) * 100.0);
-        // A "?" is an ordinary character of a Linux name: dropped and given paths arrive byte
-        // for byte, so it is the user's own and the path is renamed like any other.
-        const std::string dropped(WithoutTrailingSlashes(path));
-        std::string following;
-        const Below below = BelowWalkedFolder(dropped, walkedFolders, options.caseRule, following);
-        // What the walk of an earlier dropped folder renamed already is not renamed (nor
-        // walked, nor listed) a second time.
-        if (below != Below::kWalked) {
-            const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
-            ctx.EntryDone();
-            if (!item.missing && !ctx.Stopped()) {
-                if (RenameTree(item.existing, ctx, item.shown)) {
-                    walkedFolders[dropped] = item.existing;
-                } else if (item.wasFolder) {
-                    ReportSwappedFolder(item, ctx);
-                }
-            }
-        }
-        host.SetProgress(static_cast<float>(static_cast<double>(i) / static_cast<double>(count) * 100.0));
+    const std::size_t count = data.paths.size();
+    for (std::size_t i = 0; i < count && !ctx.Stopped(); ++i) {
+        ctx.progressBefore = Percent(i, count);
+        ctx.progressAfter = Percent(i + 1, count);
+        DropOne(data.paths[i], walkedFolders, ctx);
+        host.SetProgress(ctx.progressAfter);
         host.ProcessEvents();
-        if (ctx.Stopped()) {
-            break;
-        }
     }
-
     FinishBatch(host, ctx, result);
     return result;
 }

@@ -10,6 +10,8 @@
 #include <climits>
 #include <string_view>
 
+#include "engine/paths.h"
+
 namespace versalo {
 
 namespace {
@@ -82,6 +84,44 @@ bool CanonicalFolders::Identify(int dirfd, FolderIdentity& identity) {
     return errno == ENAMETOOLONG && Climb(dirfd, folder, identity);
 }
 
+namespace {
+
+// Opens the parent of the open folder current and finds the name under which it holds the
+// folder (inode ino); -1 with errno ENOENT when either cannot be done.
+int OpenParent(int current, ino_t ino, struct stat& parentStatus, std::string& name) {
+    const int parent = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parent >= 0 && ::fstat(parent, &parentStatus) == 0) {
+        name = NameByInode(parent, ino);
+    }
+    if (name.empty()) {
+        if (parent >= 0) {
+            ::close(parent);
+        }
+        errno = ENOENT;
+        return -1;
+    }
+    return parent;
+}
+
+}  // namespace
+
+bool CanonicalFolders::KnownBase(int fd, const struct ::stat& status, std::string& base,
+                                 std::vector<Known>& baseKnown) const {
+    const auto known = std::find_if(m_known.begin(), m_known.end(), [&](const Known& k) {
+        return k.dev == status.st_dev && k.ino == status.st_ino;
+    });
+    if (known != m_known.end()) {
+        base = m_lastPath.substr(0, known->pathLength);
+        baseKnown.assign(m_known.begin(), known + 1);
+        return true;
+    }
+    if (KernelPath(fd, base)) {
+        baseKnown.assign(1, Known{status.st_dev, status.st_ino, base.size()});
+        return true;
+    }
+    return false;
+}
+
 bool CanonicalFolders::Climb(int dirfd, const struct ::stat& folder, FolderIdentity& identity) {
     struct Level {
         dev_t dev;
@@ -93,31 +133,12 @@ bool CanonicalFolders::Climb(int dirfd, const struct ::stat& folder, FolderIdent
     std::vector<Known> baseKnown;
     int current = ::openat(dirfd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct stat currentStatus = folder;
-    while (current >= 0) {
-        const auto known = std::find_if(m_known.begin(), m_known.end(), [&](const Known& k) {
-            return k.dev == currentStatus.st_dev && k.ino == currentStatus.st_ino;
-        });
-        if (known != m_known.end()) {
-            base = m_lastPath.substr(0, known->pathLength);
-            baseKnown.assign(m_known.begin(), known + 1);
-            break;
-        }
-        if (KernelPath(current, base)) {
-            baseKnown.assign(1, Known{currentStatus.st_dev, currentStatus.st_ino, base.size()});
-            break;
-        }
-        const int parent = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    while (current >= 0 && !KnownBase(current, currentStatus, base, baseKnown)) {
         struct stat parentStatus {};
         std::string name;
-        if (parent >= 0 && ::fstat(parent, &parentStatus) == 0) {
-            name = NameByInode(parent, currentStatus.st_ino);
-        }
+        const int parent = OpenParent(current, currentStatus.st_ino, parentStatus, name);
         ::close(current);
-        if (name.empty()) {
-            if (parent >= 0) {
-                ::close(parent);
-            }
-            errno = ENOENT;
+        if (parent < 0) {
             return false;
         }
         levels.push_back({currentStatus.st_dev, currentStatus.st_ino, std::move(name)});
@@ -131,10 +152,7 @@ bool CanonicalFolders::Climb(int dirfd, const struct ::stat& folder, FolderIdent
     identity.path = base;
     m_known = std::move(baseKnown);
     for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
-        if (!identity.path.ends_with('/')) {
-            identity.path += '/';
-        }
-        identity.path += level->name;
+        identity.path = JoinPath(identity.path, level->name);
         m_known.push_back({level->dev, level->ino, identity.path.size()});
     }
     m_lastPath = identity.path;

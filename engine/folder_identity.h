@@ -33,7 +33,12 @@ private:
         ino_t ino;
         std::size_t pathLength;  // its path is m_lastPath.substr(0, pathLength)
     };
+    // The path of a folder deeper than the kernel hands out, put together from a folder above it.
     bool Climb(int dirfd, const struct ::stat& folder, FolderIdentity& identity);
+    // True when the folder open as fd is known or has a kernel path: base is its path then, and
+    // baseKnown the known folders on it.
+    bool KnownBase(int fd, const struct ::stat& status, std::string& base,
+                   std::vector<Known>& baseKnown) const;
     std::string m_lastPath;
     std::vector<Known> m_known;  // folders on m_lastPath, outermost first
 };

@@ -11,12 +11,43 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "engine/paths.h"
 
 namespace versalo {
 
 namespace {
+
+// Reserves the name to with an exclusive create: an empty file, or an empty folder for a folder.
+// Returns the placeholder opened, with its status in ours, or -1 and the error.
+int MakePlaceholder(int dirfd, const std::string& to, bool folder, struct stat& ours, int& error) {
+    int placeholder = -1;
+    if (folder) {
+        if (::mkdirat(dirfd, to.c_str(), 0700) != 0) {
+            error = errno;  // EEXIST also where the name exists in another spelling (exFAT)
+            return -1;
+        }
+        placeholder = ::openat(dirfd, to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } else {
+        placeholder = ::openat(dirfd, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (placeholder < 0) {
+            error = errno;
+            return -1;
+        }
+    }
+    if (placeholder < 0 || ::fstat(placeholder, &ours) != 0) {
+        error = errno;
+        if (placeholder >= 0) {
+            ::close(placeholder);
+        }
+        if (folder) {
+            ::unlinkat(dirfd, to.c_str(), AT_REMOVEDIR);  // only succeeds while it is empty
+        }
+        return -1;
+    }
+    return placeholder;
+}
 
 // The rename for file systems that refuse RENAME_NOREPLACE (FUSE ones: exfat-fuse, ntfs-3g,
 // bindfs, sshfs), which offer only a rename that replaces its target. Looking first and renaming
@@ -33,27 +64,10 @@ int PlaceholderRename(int dirfd, const std::string& from, const std::string& to)
         return errno;
     }
     const bool folder = S_ISDIR(entry.st_mode);
-    int placeholder = -1;
-    if (folder) {
-        if (::mkdirat(dirfd, to.c_str(), 0700) != 0) {
-            return errno;  // EEXIST also where the name exists in another spelling (exFAT)
-        }
-        placeholder = ::openat(dirfd, to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    } else {
-        placeholder = ::openat(dirfd, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (placeholder < 0) {
-            return errno;
-        }
-    }
     struct stat ours {};
-    if (placeholder < 0 || ::fstat(placeholder, &ours) != 0) {
-        const int error = errno;
-        if (placeholder >= 0) {
-            ::close(placeholder);
-        }
-        if (folder) {
-            ::unlinkat(dirfd, to.c_str(), AT_REMOVEDIR);  // only succeeds while it is empty
-        }
+    int error = 0;
+    const int placeholder = MakePlaceholder(dirfd, to, folder, ours, error);
+    if (placeholder < 0) {
         return error;
     }
     const auto stillOurs = [&] {
@@ -63,7 +77,7 @@ int PlaceholderRename(int dirfd, const std::string& from, const std::string& to)
                now.st_ino == ours.st_ino && ::fstat(placeholder, &content) == 0 &&
                (folder || content.st_size == 0);
     };
-    int error = EEXIST;  // the placeholder was taken over: its name is someone else's now
+    error = EEXIST;  // the placeholder was taken over: its name is someone else's now
     // A folder over a folder: the kernel itself refuses to replace one that is not empty.
     if (stillOurs()) {
         error = ::renameat(dirfd, from.c_str(), dirfd, to.c_str()) == 0 ? 0 : errno;
@@ -79,7 +93,6 @@ int PlaceholderRename(int dirfd, const std::string& from, const std::string& to)
 // target name is first reserved by an exclusive create of an empty placeholder (a folder for a
 // folder), and the entry is renamed over it once it is found unchanged; a target that exists gives
 // EEXIST, as the flag would. Returns 0 or errno.
-int NoReplaceRename(int dirfd, const std::string& from, const std::string& to);
 int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
     if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
@@ -181,42 +194,18 @@ int OpenPath(const std::string& path, int flags) {
         return fd;
     }
     // Too long for one call: walk it a component at a time.
+    const std::vector<std::string_view> parts = PathComponents(path);
     int current = ::open(path.starts_with('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (current < 0) {
-        return -1;
-    }
-    std::size_t start = 0;
-    while (true) {
-        while (start < path.size() && path[start] == '/') {
-            ++start;
-        }
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        std::size_t next = end;
-        while (next < path.size() && path[next] == '/') {
-            ++next;
-        }
-        const std::string component = path.substr(start, end - start);
-        const bool last = next >= path.size();
-        if (component.empty()) {  // the path ended with slashes
-            return current;
-        }
-        const int child = ::openat(current, component.c_str(),
+    for (std::size_t i = 0; current >= 0 && i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        const int child = ::openat(current, std::string(parts[i]).c_str(),
                                    last ? (flags | O_CLOEXEC) : (O_PATH | O_DIRECTORY | O_CLOEXEC));
         const int error = errno;
         ::close(current);
-        if (child < 0) {
-            errno = error;
-            return -1;
-        }
-        if (last) {
-            return child;
-        }
+        errno = error;
         current = child;
-        start = next;
     }
+    return current;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "engine/error_text.h"
+#include "engine/paths.h"
 #include "engine/skip_report.h"
 #include "engine/text_case.h"
 #include "version/version.h"
@@ -189,19 +190,10 @@ BeforeRename JournalWriter::Renaming(const RenameStep& step) {
         m_error = errno;
         return BeforeRename::kStop;
     }
-    if (m_folderNumber == 0 || folder.st_dev != m_folder.dev || folder.st_ino != m_folder.ino) {
-        if (!m_folders.Identify(step.dirfd, m_folder)) {
-            m_error = errno;
-            return BeforeRename::kStop;
-        }
-        Json line;
-        line["folder"] = ++m_folderNumber;
-        PutFolderPath(line, m_folder.path, m_folderNumber, m_chainPath, m_chain);
-        line["dev"] = static_cast<std::uint64_t>(m_folder.dev);
-        line["ino"] = static_cast<std::uint64_t>(m_folder.ino);
-        if (!WriteLine(line.dump())) {
-            return BeforeRename::kStop;
-        }
+    const bool newFolder =
+        m_folderNumber == 0 || folder.st_dev != m_folder.dev || folder.st_ino != m_folder.ino;
+    if (newFolder && !WriteFolderLine(step.dirfd)) {
+        return BeforeRename::kStop;
     }
     if (S_ISDIR(entry.st_mode)) {
         m_folders.FolderMoving(entry.st_dev, entry.st_ino);
@@ -212,6 +204,19 @@ BeforeRename JournalWriter::Renaming(const RenameStep& step) {
     PutText(line, "old", step.oldName);
     PutText(line, "new", step.newName);
     return WriteLine(line.dump()) ? BeforeRename::kGo : BeforeRename::kStop;
+}
+
+bool JournalWriter::WriteFolderLine(int dirfd) {
+    if (!m_folders.Identify(dirfd, m_folder)) {
+        m_error = errno;
+        return false;
+    }
+    Json line;
+    line["folder"] = ++m_folderNumber;
+    PutFolderPath(line, m_folder.path, m_folderNumber, m_chainPath, m_chain);
+    line["dev"] = static_cast<std::uint64_t>(m_folder.dev);
+    line["ino"] = static_cast<std::uint64_t>(m_folder.ino);
+    return WriteLine(line.dump());
 }
 
 // One write per line, so that a line is in the file (in the system's hands) as soon as this
@@ -394,54 +399,46 @@ bool JournalReader::FindFolderLine(unsigned long number, off_t before, bool near
     return false;
 }
 
+bool JournalReader::CutChainAt(unsigned long number) {
+    const auto known = std::find_if(m_chain.begin(), m_chain.end(),
+                                    [&](const ChainFolder& chain) { return chain.number == number; });
+    if (known == m_chain.end()) {
+        return false;
+    }
+    m_chain.erase(known + 1, m_chain.end());
+    m_chainPath.resize(known->length);
+    return true;
+}
+
 bool JournalReader::FindFolder(unsigned long number, off_t before, FolderIdentity& folder) {
     // The folder lines above are climbed until one with a whole path, or one whose path is known
     // from the last folder found: m_chain holds the folders on m_chainPath, outermost first.
-    struct Pending {
-        unsigned long number;
-        dev_t dev;
-        ino_t ino;
-        std::string name;
-    };
-    std::vector<Pending> pending;
+    std::vector<std::pair<unsigned long, FolderLine>> pending;  // the folders below it, innermost first
     unsigned long current = number;
-    bool nearest = true;
-    while (true) {
-        const auto known = std::find_if(m_chain.begin(), m_chain.end(),
-                                        [&](const ChainFolder& chain) { return chain.number == current; });
-        if (known != m_chain.end()) {
-            m_chain.erase(known + 1, m_chain.end());
-            m_chainPath.resize(known->length);
-            break;
-        }
+    while (!CutChainAt(current)) {
         FolderLine line;
-        if (!FindFolderLine(current, before, nearest, line)) {
+        if (!FindFolderLine(current, before, /*nearest=*/pending.empty(), line)) {
             return false;
         }
-        nearest = false;
         if (line.in == 0) {
             m_chain.assign(1, {current, line.dev, line.ino, line.text.size()});
             m_chainPath = line.text;
             break;
         }
-        pending.push_back({current, line.dev, line.ino, std::move(line.text)});
-        current = line.in;
         before = line.start;
+        const unsigned long in = line.in;
+        pending.emplace_back(current, std::move(line));
+        current = in;
     }
     for (auto step = pending.rbegin(); step != pending.rend(); ++step) {
-        if (!m_chainPath.ends_with('/')) {
-            m_chainPath += '/';
-        }
-        m_chainPath += step->name;
-        m_chain.push_back({step->number, step->dev, step->ino, m_chainPath.size()});
+        m_chainPath = JoinPath(m_chainPath, step->second.text);
+        m_chain.push_back({step->first, step->second.dev, step->second.ino, m_chainPath.size()});
     }
     const ChainFolder& target = m_chain.back();
     if (target.number != number) {
         return false;
     }
-    folder.path = m_chainPath;
-    folder.dev = target.dev;
-    folder.ino = target.ino;
+    folder = {m_chainPath, target.dev, target.ino};
     return true;
 }
 

@@ -55,6 +55,8 @@ public:
 
 private:
     bool WriteLine(const std::string& line);
+    // The folder line for the open folder dirfd, which the next rename lines belong to.
+    bool WriteFolderLine(int dirfd);
     int m_fd = -1;
     int m_error = 0;
     dev_t m_dev = 0;  // the journal file itself
@@ -97,6 +99,8 @@ private:
                                   SkippedEntry& problem);
     bool FindFolderLine(unsigned long number, off_t before, bool nearest, FolderLine& found) const;
     bool FindFolder(unsigned long number, off_t before, FolderIdentity& folder);
+    // When folder line number is on the chain: the chain ends with it then.
+    bool CutChainAt(unsigned long number);
     SkippedEntry Problem(std::size_t lineNumber, const std::string& reason) const;
 
     std::string m_path;

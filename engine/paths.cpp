@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <random>
@@ -74,6 +75,18 @@ SplitPath SplitLastComponent(std::string_view path) {
     }
     const std::string_view parent = WithoutTrailingSlashes(path.substr(0, slash));
     return {parent.empty() ? std::string("/") : std::string(parent), std::string(path.substr(slash + 1))};
+}
+
+std::vector<std::string_view> PathComponents(std::string_view path) {
+    std::vector<std::string_view> parts;
+    while (!path.empty()) {
+        const std::size_t slash = std::min(path.find('/'), path.size());
+        if (slash > 0) {
+            parts.push_back(path.substr(0, slash));
+        }
+        path.remove_prefix(std::min(slash + 1, path.size()));
+    }
+    return parts;
 }
 
 std::string JoinPath(std::string_view parent, std::string_view name) {

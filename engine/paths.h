@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace versalo {
 
@@ -33,6 +34,10 @@ struct SplitPath {
     std::string leaf;
 };
 SplitPath SplitLastComponent(std::string_view path);
+
+// The names a path is made of, in order, without the slashes between them: "/a//b/" gives
+// {"a", "b"}. They point into path.
+std::vector<std::string_view> PathComponents(std::string_view path);
 
 // parent + "/" + name, without doubling a slash that parent already ends with. An empty parent
 // stands for the working folder: the result is name alone.

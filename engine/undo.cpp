@@ -85,17 +85,8 @@ public:
             errno = EINVAL;
             return -1;
         }
-        std::vector<std::string> parts;
-        for (std::size_t start = 1; start <= path.size();) {
-            std::size_t end = path.find('/', start);
-            if (end == std::string::npos) {
-                end = path.size();
-            }
-            if (end > start && path.compare(start, end - start, ".") != 0) {
-                parts.push_back(path.substr(start, end - start));
-            }
-            start = end + 1;
-        }
+        std::vector<std::string_view> parts = PathComponents(path);
+        std::erase(parts, ".");
         if (m_chain.empty()) {
             const int root = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
             if (root < 0) {
@@ -110,15 +101,16 @@ public:
         }
         Truncate(common + 1);
         for (std::size_t i = common; i < parts.size(); ++i) {
+            const std::string name(parts[i]);
             const int fd =
-                ::openat(m_chain.back().fd, parts[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                ::openat(m_chain.back().fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd < 0) {
                 const int error = errno;
                 Truncate(i + 1);
                 errno = error;
                 return -1;
             }
-            m_chain.push_back({parts[i], fd});
+            m_chain.push_back({name, fd});
         }
         return m_chain.back().fd;
     }

@@ -12,7 +12,7 @@ namespace versalo::test {
 // Stands in for the window: records what the batch tells it, and quits when told to.
 class RecordingHost : public BatchHost {
 public:
-    std::vector<std::string> calls;  // in order: "busy 1", "progress 50", "finished", ...
+    std::vector<std::string> calls;  // in order: "busy 1", "progress 50.000000", "finished", ...
     std::vector<std::string> information;
     std::vector<SkippedEntry> skipped;
     int beeps = 0;  // BatchFinished, which the window answers with a beep
@@ -22,22 +22,11 @@ public:
     std::function<void(RecordingHost&)> onEvents;
 
     void SetBusy(bool busy) override { calls.push_back(busy ? "busy 1" : "busy 0"); }
-    void SetProgress(float percent) override { calls.push_back("progress " + std::to_string(percent)); }
+    void SetProgress(float percent) override;
     void ShowInformation(const std::string& text) override { information.push_back(text); }
-    void ShowSkipped(const SkipReport& report) override {
-        skipped = report.Entries();
-        calls.push_back("skipped");
-    }
-    void BatchFinished() override {
-        ++beeps;
-        calls.push_back("finished");
-    }
-    void ProcessEvents() override {
-        ++eventRounds;
-        if (onEvents) {
-            onEvents(*this);
-        }
-    }
+    void ShowSkipped(const SkipReport& report) override;
+    void BatchFinished() override;
+    void ProcessEvents() override;
     bool QuitRequested() override { return quit; }
 };
 
