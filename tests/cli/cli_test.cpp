@@ -14,16 +14,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Lists are written as one text, their items separated by "|".
-Strings Split(const std::string& text) {
-    Strings items;
-    for (std::size_t start = 0, end = 0; !text.empty() && end != std::string::npos; start = end + 1) {
-        end = text.find('|', start);
-        items.push_back(text.substr(start, end - start));
-    }
-    return items;
-}
-
 std::string Repeat(const std::string& text, int times) {
     std::string out;
     while (times-- > 0) {
@@ -146,7 +136,7 @@ TEST_P(CliTable, DryRunThenRealRun) {
     if (!row.mount.empty() && !tree.Mount(row.mount)) {
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
     }
-    tree.Build(Split(row.tree));
+    tree.Build(row.tree);
     const Snapshot before = tree.Snapshot();
     Strings args{"versalo-cli", "-v"};
     if (twoMoves) {

@@ -11,20 +11,18 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
 namespace versalo::test {
 namespace {
 
-std::runtime_error SystemError(const std::string& what) {
-    return std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-int OpenFolder(int dirfd, const std::string& name) {
-    return ::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
+struct OpenFolder {  // an open folder, closed at the end of its scope
+    int fd;
+    explicit OpenFolder(int at, const std::string& name = ".")
+        : fd(::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
+    ~OpenFolder() { ::close(fd); }
+};
 
 std::vector<std::string> ListNames(int dirfd) {
     std::vector<std::string> names;
@@ -41,101 +39,90 @@ std::vector<std::string> ListNames(int dirfd) {
     return names;
 }
 
-// Opens the folder holding relative below root, making the folders on the way; leaf gets the name.
-int OpenParent(const std::string& root, const std::string& relative, std::string& leaf) {
+// Calls make(folder, leaf) in the folder holding relative below root, making the folders on the way
+// one open folder at a time, so that no path longer than a name is ever handed to the system.
+template <typename Make>
+void AtParent(const std::string& root, const std::string& relative, Make make) {
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::size_t start = 0;
     for (std::size_t slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
         const std::string part = relative.substr(start, slash - start);
-        if (part.empty()) {
-            continue;
-        }
         ::mkdirat(fd, part.c_str(), 0755);
-        const int child = OpenFolder(fd, part);
+        const int child = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
-        if ((fd = child) < 0) {
-            throw SystemError("open " + part);
-        }
+        fd = child;
     }
-    leaf = relative.substr(start);
-    return fd;
+    const bool made = fd >= 0 && make(fd, relative.substr(start));
+    ::close(fd);
+    if (!made) {
+        throw std::runtime_error("cannot make " + relative + ": " + std::strerror(errno));
+    }
 }
 
 // Kept out of line: Walk recurses once per level of trees hundreds of levels deep.
-[[gnu::noinline]] std::string Content(int dirfd, const std::string& name, const struct stat& status) {
-    std::string text(S_ISLNK(status.st_mode) ? 4096 : static_cast<std::size_t>(status.st_size), '\0');
-    if (S_ISLNK(status.st_mode)) {
+[[gnu::noinline]] std::string Content(int dirfd, const std::string& name, bool link) {
+    std::string text(link ? 4096 : 0, '\0');
+    if (link) {
         text.resize(static_cast<std::size_t>(
-            std::max<ssize_t>(0, ::readlinkat(dirfd, name.c_str(), text.data(), text.size()))));
+            std::max<ssize_t>(0, ::readlinkat(dirfd, name.c_str(), text.data(), 4096))));
         return "-> " + text;
     }
     const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    const ssize_t got = fd < 0 ? -1 : ::read(fd, text.data(), text.size());
+    char buffer[4096];
+    for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
     ::close(fd);
-    return got < 0 ? "<unreadable>" : text.substr(0, static_cast<std::size_t>(got));
+    return text;
 }
 
 void Walk(int dirfd, const std::string& prefix, Snapshot& out) {
     for (const std::string& name : ListNames(dirfd)) {
-        const std::string relative = prefix.empty() ? name : prefix + "/" + name;
+        const std::string relative = prefix + name;
         struct stat status {};
-        if (::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue;
-        }
-        if (!S_ISDIR(status.st_mode)) {
-            out[relative] = Content(dirfd, name, status);
-            continue;
-        }
-        out[relative] = "<dir>";
-        if (const int child = OpenFolder(dirfd, name); child >= 0) {
-            Walk(child, relative, out);
-            ::close(child);
+        ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
+        out[relative] = S_ISDIR(status.st_mode) ? "<dir>" : Content(dirfd, name, S_ISLNK(status.st_mode));
+        if (S_ISDIR(status.st_mode)) {
+            Walk(OpenFolder(dirfd, name).fd, relative + "/", out);
         }
     }
 }
 
+// Removes what is inside a folder, but nothing on another file system.
 void RemoveContents(int dirfd, dev_t device) {
     ::fchmod(dirfd, 0700);
     for (const std::string& name : ListNames(dirfd)) {
         struct stat status {};
-        if (::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || status.st_dev != device) {
-            continue;
+        if (::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_dev == device) {
+            if (S_ISDIR(status.st_mode)) {
+                RemoveContents(OpenFolder(dirfd, name).fd, device);
+            }
+            ::unlinkat(dirfd, name.c_str(), S_ISDIR(status.st_mode) ? AT_REMOVEDIR : 0);
         }
-        if (const int child = S_ISDIR(status.st_mode) ? OpenFolder(dirfd, name) : -1; child >= 0) {
-            RemoveContents(child, device);
-            ::close(child);
-        }
-        ::unlinkat(dirfd, name.c_str(), S_ISDIR(status.st_mode) ? AT_REMOVEDIR : 0);
     }
 }
 
 }  // namespace
 
 TempTree::TempTree() {
-    // One open folder per level of the deepest trees.
-    struct rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
+    struct rlimit limit {};  // one open folder per level of the deepest trees
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    m_root = std::filesystem::temp_directory_path().string() + "/versalo-test-XXXXXX";
+    if (::mkdtemp(m_root.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
     }
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/versalo-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw SystemError("mkdtemp");
-    }
-    m_root = pattern;
     ::chmod(m_root.c_str(), 0755);  // reachable by the unprivileged user
 }
 
 TempTree::~TempTree() {
-    for (auto mount = m_mounts.rbegin(); mount != m_mounts.rend(); ++mount) {
-        Unmount(*mount);
-    }
-    const int fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::for_each(m_mounts.rbegin(), m_mounts.rend(), Unmount);
     struct stat status {};
-    if (fd >= 0 && ::fstat(fd, &status) == 0) {
-        RemoveContents(fd, status.st_dev);
+    const OpenFolder root(AT_FDCWD, m_root);
+    if (::fstat(root.fd, &status) == 0) {
+        RemoveContents(root.fd, status.st_dev);
     }
-    ::close(fd);
     ::rmdir(m_root.c_str());
 }
 
@@ -144,37 +131,31 @@ std::string TempTree::Path(const std::string& relative) const {
 }
 
 void TempTree::File(const std::string& relative, const std::string& content) {
-    std::string leaf;
-    const int dirfd = OpenParent(m_root, relative, leaf);
-    const int fd = ::openat(dirfd, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    ::close(dirfd);
     const std::string& text = content.empty() ? relative : content;
-    const bool written =
-        fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ::close(fd);
-    if (!written) {
-        throw SystemError("write " + relative);
-    }
+    AtParent(m_root, relative, [&](int dirfd, const std::string& leaf) {
+        const int fd =
+            ::openat(dirfd, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+        const bool written =
+            fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::close(fd);
+        return written;
+    });
 }
 
 void TempTree::Folder(const std::string& relative) {
-    std::string leaf;
-    ::close(OpenParent(m_root, relative + "/", leaf));
+    AtParent(m_root, relative + "/", [](int, const std::string&) { return true; });
 }
 
 void TempTree::Link(const std::string& relative, const std::string& target) {
-    std::string leaf;
-    const int dirfd = OpenParent(m_root, relative, leaf);
-    const int result = ::symlinkat(target.c_str(), dirfd, leaf.c_str());
-    ::close(dirfd);
-    if (result != 0) {
-        throw SystemError("symlink " + relative);
-    }
+    AtParent(m_root, relative, [&](int dirfd, const std::string& leaf) {
+        return ::symlinkat(target.c_str(), dirfd, leaf.c_str()) == 0;
+    });
 }
 
-void TempTree::Build(const std::vector<std::string>& items) {
-    for (const std::string& item : items) {
-        if (const std::size_t arrow = item.find(" -> "); arrow != std::string::npos) {
+void TempTree::Build(const std::string& items) {
+    for (const std::string& item : Split(items)) {
+        const std::size_t arrow = item.find(" -> ");
+        if (arrow != std::string::npos) {
             Link(item.substr(0, arrow), item.substr(arrow + 4));
         } else if (item.ends_with('/')) {
             Folder(item.substr(0, item.size() - 1));
@@ -186,35 +167,49 @@ void TempTree::Build(const std::vector<std::string>& items) {
 
 bool TempTree::Mount(const std::string& relative) {
     Folder(relative);
-    if (::mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, "size=1m") != 0) {
-        return false;
+    const bool mounted = ::mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, "size=1m") == 0;
+    if (mounted) {
+        m_mounts.push_back(Path(relative));
     }
-    m_mounts.push_back(Path(relative));
-    return true;
+    return mounted;
 }
 
 std::map<std::string, std::string> TempTree::Snapshot() const {
-    versalo::test::Snapshot out;
-    const int fd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    Walk(fd, "", out);
-    ::close(fd);
-    return out;
+    return SnapshotOf(m_root);
 }
 
 std::vector<std::string> TempTree::Names(const std::string& relative) const {
-    const int fd = ::open(Path(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    std::vector<std::string> names = fd < 0 ? std::vector<std::string>{} : ListNames(fd);
-    ::close(fd);
-    return names;
+    return ListNames(OpenFolder(AT_FDCWD, Path(relative)).fd);
+}
+
+Snapshot SnapshotOf(const std::string& root) {
+    Snapshot out;
+    Walk(OpenFolder(AT_FDCWD, root).fd, "", out);
+    return out;
+}
+
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> items;
+    for (std::size_t start = 0, end = 0; !text.empty() && end != std::string::npos; start = end + 1) {
+        end = text.find('|', start);
+        items.push_back(text.substr(start, end - start));
+    }
+    return items;
+}
+
+std::vector<std::string> Files(const Snapshot& snapshot) {
+    std::vector<std::string> files;
+    for (const auto& [relative, content] : snapshot) {
+        if (content != "<dir>") {
+            files.push_back(relative);
+        }
+    }
+    return files;
 }
 
 std::vector<std::string> TemporaryNamesBelow(const std::string& root) {
-    versalo::test::Snapshot all;
-    const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    Walk(fd, "", all);
-    ::close(fd);
     std::vector<std::string> found;
-    for (const auto& [relative, content] : all) {
+    for (const auto& [relative, content] : SnapshotOf(root)) {
         if (relative.substr(relative.rfind('/') + 1).starts_with("ZX")) {
             found.push_back(relative);
         }
@@ -225,31 +220,26 @@ std::vector<std::string> TemporaryNamesBelow(const std::string& root) {
 ::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after) {
     std::multiset<std::string> was;
     std::multiset<std::string> is;
-    auto failure = ::testing::AssertionFailure();
     for (const auto& [relative, content] : before) {
         was.insert(content);
     }
     for (const auto& [relative, content] : after) {
         is.insert(content);
         if (relative.substr(relative.rfind('/') + 1).starts_with("ZX")) {
-            failure << "temporary name left: '" << relative << "'\n";
+            return ::testing::AssertionFailure() << "temporary name left: '" << relative << "'";
         }
     }
     for (const std::string& content : was) {
         if (was.count(content) != is.count(content)) {
-            return failure << "'" << content << "' was there " << was.count(content) << " times, now "
-                           << is.count(content);
+            return ::testing::AssertionFailure() << "'" << content << "' was there " << was.count(content)
+                                                 << " times, now " << is.count(content);
         }
     }
-    return was == is && std::string(failure.message()).empty() ? ::testing::AssertionSuccess()
-                                                               : failure << "entries appeared";
+    return was == is ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "entries appeared";
 }
 
 void Unmount(const std::string& dir) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (::umount2(dir.c_str(), 0) == 0 || errno == EINVAL || errno == ENOENT) {
-            return;
-        }
+    for (int attempt = 0; attempt < 20 && ::umount2(dir.c_str(), 0) != 0 && errno == EBUSY; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ::umount2(dir.c_str(), MNT_DETACH);

@@ -30,8 +30,8 @@ public:
     void File(const std::string& relative, const std::string& content = "");
     void Folder(const std::string& relative);
     void Link(const std::string& relative, const std::string& target);
-    // Each item: "a/b" a file, "a/b/" a folder, "a/b -> target" a link.
-    void Build(const std::vector<std::string>& items);
+    // Items separated by "|": "a/b" a file, "a/b/" a folder, "a/b -> target" a link.
+    void Build(const std::string& items);
     // A small tmpfs at relative (made if needed); false where mounting is impossible.
     bool Mount(const std::string& relative);
 
@@ -43,6 +43,12 @@ private:
     std::string m_root;
     std::vector<std::string> m_mounts;
 };
+
+Snapshot SnapshotOf(const std::string& root);
+// The items of a text that lists them separated by "|".
+std::vector<std::string> Split(const std::string& text);
+// The paths of a snapshot that are not folders.
+std::vector<std::string> Files(const Snapshot& snapshot);
 
 // The names of every entry below root that begin with the temporary prefix "ZX".
 std::vector<std::string> TemporaryNamesBelow(const std::string& root);
