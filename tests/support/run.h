@@ -53,7 +53,4 @@ inline RunResult RunProgram(std::vector<std::string> argv, const RunOptions& opt
     return Process(std::move(argv), options).Finish();
 }
 
-// The lines of text, each without its line end.
-std::vector<std::string> Lines(const std::string& text);
-
 }  // namespace versalo::test
