@@ -2,68 +2,102 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace versalo::test {
-
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+struct OpenFolder {  // an open folder, closed at the end of its scope
+    int fd;
+    explicit OpenFolder(int at, const std::string& name = ".")
+        : fd(::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
+    ~OpenFolder() { ::close(fd); }
+};
 
-void MakeParents(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        std::filesystem::create_directories(path.substr(0, slash));
-    }
-}
-
-// Out of line: Walk recurses once per level, and the buffer must not sit in every level's frame.
-[[gnu::noinline]] std::string LinkTarget(const std::string& path) {
-    char target[4096];
-    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-    return std::string(target, length > 0 ? static_cast<std::size_t>(length) : 0);
-}
-
-void Walk(const std::string& root, const std::string& relative, std::map<std::string, std::string>& out) {
-    const std::string path = relative.empty() ? root : root + "/" + relative;
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr) {
-        return;
-    }
+std::vector<std::string> ListNames(int dirfd) {
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.push_back(name);
+    DIR* dir = ::fdopendir(::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    while (const dirent* entry = dir != nullptr ? ::readdir(dir) : nullptr) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            names.emplace_back(entry->d_name);
         }
     }
-    ::closedir(dir);
-    for (const std::string& name : names) {
-        const std::string rel = relative.empty() ? name : relative + "/" + name;
-        const std::string full = root + "/" + rel;
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Calls make(folder, leaf) in the folder holding relative below root, making the folders on the way
+// one open folder at a time, so that no path longer than a name is ever handed to the system.
+template <typename Make>
+void AtParent(const std::string& root, const std::string& relative, Make make) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
+        const std::string part = relative.substr(start, slash - start);
+        ::mkdirat(fd, part.c_str(), 0755);
+        const int child = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = child;
+    }
+    const bool made = fd >= 0 && make(fd, relative.substr(start));
+    ::close(fd);
+    if (!made) {
+        throw std::runtime_error("cannot make " + relative + ": " + std::strerror(errno));
+    }
+}
+
+// Kept out of line: Walk recurses once per level of trees hundreds of levels deep.
+[[gnu::noinline]] std::string Content(int dirfd, const std::string& name, bool link) {
+    std::string text(link ? 4096 : 0, '\0');
+    if (link) {
+        text.resize(static_cast<std::size_t>(
+            std::max<ssize_t>(0, ::readlinkat(dirfd, name.c_str(), text.data(), 4096))));
+        return "-> " + text;
+    }
+    const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return text;
+}
+
+void Walk(int dirfd, const std::string& prefix, Snapshot& out) {
+    for (const std::string& name : ListNames(dirfd)) {
+        const std::string relative = prefix + name;
         struct stat status {};
-        if (::lstat(full.c_str(), &status) != 0) {
-            continue;
+        ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
+        out[relative] = S_ISDIR(status.st_mode) ? "<dir>" : Content(dirfd, name, S_ISLNK(status.st_mode));
+        if (S_ISDIR(status.st_mode)) {
+            Walk(OpenFolder(dirfd, name).fd, relative + "/", out);
         }
-        if (S_ISLNK(status.st_mode)) {
-            out[rel] = "-> " + LinkTarget(full);
-        } else if (S_ISDIR(status.st_mode)) {
-            out[rel] = "<dir>";
-            Walk(root, rel, out);
-        } else {
-            out[rel] = ReadFile(full);
+    }
+}
+
+// Removes what is inside a folder, but nothing on another file system.
+void RemoveContents(int dirfd, dev_t device) {
+    ::fchmod(dirfd, 0700);
+    for (const std::string& name : ListNames(dirfd)) {
+        struct stat status {};
+        if (::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_dev == device) {
+            if (S_ISDIR(status.st_mode)) {
+                RemoveContents(OpenFolder(dirfd, name).fd, device);
+            }
+            ::unlinkat(dirfd, name.c_str(), S_ISDIR(status.st_mode) ? AT_REMOVEDIR : 0);
         }
     }
 }
@@ -71,24 +105,25 @@ void Walk(const std::string& root, const std::string& relative, std::map<std::st
 }  // namespace
 
 TempTree::TempTree() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/versalo-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    struct rlimit limit {};  // one open folder per level of the deepest trees
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    m_root = std::filesystem::temp_directory_path().string() + "/versalo-test-XXXXXX";
+    if (::mkdtemp(m_root.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
-    m_root = pattern;
+    ::chmod(m_root.c_str(), 0755);  // reachable by the unprivileged user
 }
 
 TempTree::~TempTree() {
-    std::error_code ignored;
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             m_root, std::filesystem::directory_options::skip_permission_denied, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            ::chmod(it->path().c_str(), 0700);
-        }
+    std::for_each(m_mounts.rbegin(), m_mounts.rend(), Unmount);
+    struct stat status {};
+    const OpenFolder root(AT_FDCWD, m_root);
+    if (::fstat(root.fd, &status) == 0) {
+        RemoveContents(root.fd, status.st_dev);
     }
-    ::chmod(m_root.c_str(), 0700);
-    std::filesystem::remove_all(m_root, ignored);
+    ::rmdir(m_root.c_str());
 }
 
 std::string TempTree::Path(const std::string& relative) const {
@@ -96,62 +131,118 @@ std::string TempTree::Path(const std::string& relative) const {
 }
 
 void TempTree::File(const std::string& relative, const std::string& content) {
-    const std::string path = Path(relative);
-    MakeParents(path);
-    std::ofstream out(path, std::ios::binary);
-    out << (content.empty() ? relative : content);
-    if (!out) {
-        throw std::runtime_error("cannot write " + path);
-    }
+    const std::string& text = content.empty() ? relative : content;
+    AtParent(m_root, relative, [&](int dirfd, const std::string& leaf) {
+        const int fd =
+            ::openat(dirfd, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+        const bool written =
+            fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::close(fd);
+        return written;
+    });
 }
 
 void TempTree::Folder(const std::string& relative) {
-    std::filesystem::create_directories(Path(relative));
+    AtParent(m_root, relative + "/", [](int, const std::string&) { return true; });
 }
 
 void TempTree::Link(const std::string& relative, const std::string& target) {
-    const std::string path = Path(relative);
-    MakeParents(path);
-    if (::symlink(target.c_str(), path.c_str()) != 0) {
-        throw std::runtime_error("cannot link " + path);
+    AtParent(m_root, relative, [&](int dirfd, const std::string& leaf) {
+        return ::symlinkat(target.c_str(), dirfd, leaf.c_str()) == 0;
+    });
+}
+
+void TempTree::Build(const std::string& items) {
+    for (const std::string& item : Split(items)) {
+        const std::size_t arrow = item.find(" -> ");
+        if (arrow != std::string::npos) {
+            Link(item.substr(0, arrow), item.substr(arrow + 4));
+        } else if (item.ends_with('/')) {
+            Folder(item.substr(0, item.size() - 1));
+        } else {
+            File(item);
+        }
     }
+}
+
+bool TempTree::Mount(const std::string& relative) {
+    Folder(relative);
+    const bool mounted = ::mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, "size=1m") == 0;
+    if (mounted) {
+        m_mounts.push_back(Path(relative));
+    }
+    return mounted;
 }
 
 std::map<std::string, std::string> TempTree::Snapshot() const {
-    std::map<std::string, std::string> out;
-    Walk(m_root, "", out);
-    return out;
+    return SnapshotOf(m_root);
 }
 
 std::vector<std::string> TempTree::Names(const std::string& relative) const {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(Path(relative).c_str());
-    if (dir == nullptr) {
-        return names;
+    return ListNames(OpenFolder(AT_FDCWD, Path(relative)).fd);
+}
+
+Snapshot SnapshotOf(const std::string& root) {
+    Snapshot out;
+    Walk(OpenFolder(AT_FDCWD, root).fd, "", out);
+    return out;
+}
+
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> items;
+    for (std::size_t start = 0, end = 0; !text.empty() && end != std::string::npos; start = end + 1) {
+        end = text.find('|', start);
+        items.push_back(text.substr(start, end - start));
     }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.push_back(name);
+    return items;
+}
+
+std::vector<std::string> Files(const Snapshot& snapshot) {
+    std::vector<std::string> files;
+    for (const auto& [relative, content] : snapshot) {
+        if (content != "<dir>") {
+            files.push_back(relative);
         }
     }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    return files;
 }
 
 std::vector<std::string> TemporaryNamesBelow(const std::string& root) {
     std::vector<std::string> found;
-    std::map<std::string, std::string> all;
-    Walk(root, "", all);
-    for (const auto& [relative, content] : all) {
-        const auto slash = relative.rfind('/');
-        const std::string leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
-        if (leaf.starts_with("ZX")) {
+    for (const auto& [relative, content] : SnapshotOf(root)) {
+        if (relative.substr(relative.rfind('/') + 1).starts_with("ZX")) {
             found.push_back(relative);
         }
     }
     return found;
+}
+
+::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after) {
+    std::multiset<std::string> was;
+    std::multiset<std::string> is;
+    for (const auto& [relative, content] : before) {
+        was.insert(content);
+    }
+    for (const auto& [relative, content] : after) {
+        is.insert(content);
+        if (relative.substr(relative.rfind('/') + 1).starts_with("ZX")) {
+            return ::testing::AssertionFailure() << "temporary name left: '" << relative << "'";
+        }
+    }
+    for (const std::string& content : was) {
+        if (was.count(content) != is.count(content)) {
+            return ::testing::AssertionFailure() << "'" << content << "' was there " << was.count(content)
+                                                 << " times, now " << is.count(content);
+        }
+    }
+    return was == is ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "entries appeared";
+}
+
+void Unmount(const std::string& dir) {
+    for (int attempt = 0; attempt < 20 && ::umount2(dir.c_str(), 0) != 0 && errno == EBUSY; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::umount2(dir.c_str(), MNT_DETACH);
 }
 
 }  // namespace versalo::test

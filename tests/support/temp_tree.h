@@ -1,14 +1,20 @@
 #pragma once
 
-#include <filesystem>
+#include <gtest/gtest.h>
+
+#include <filesystem>  // for the tests that use it with their trees
 #include <map>
 #include <string>
 #include <vector>
 
 namespace versalo::test {
 
-// A temporary folder for one test, removed with everything in it when the test ends
-// (permissions are restored first, so that a test may lock parts of its tree).
+// relative path -> what is there: a file's content, "<dir>" for a folder, "-> target" for a link.
+using Snapshot = std::map<std::string, std::string>;
+
+// A temporary folder for one test, removed with everything in it when the test ends. Every entry
+// is reached relative to an open folder, so trees deeper than the path-length limit work too;
+// nothing on another file system is removed (mounts made by Mount are undone first).
 class TempTree {
 public:
     TempTree();
@@ -17,26 +23,41 @@ public:
     TempTree& operator=(const TempTree&) = delete;
 
     const std::string& Root() const { return m_root; }
-    // root + "/" + relative
     std::string Path(const std::string& relative) const;
 
-    // Creates a file (and the folders above it) holding content; by default its own name.
+    // A file (and the folders above it) holding content; empty content means its relative path,
+    // so that every file of a tree can be told apart by content alone.
     void File(const std::string& relative, const std::string& content = "");
     void Folder(const std::string& relative);
     void Link(const std::string& relative, const std::string& target);
+    // Items separated by "|": "a/b" a file, "a/b/" a folder, "a/b -> target" a link.
+    void Build(const std::string& items);
+    // A small tmpfs at relative (made if needed); false where mounting is impossible.
+    bool Mount(const std::string& relative);
 
-    // Every entry below the root as "relative path" -> content ("<dir>" for folders,
-    // "-> target" for links), sorted, so that a whole tree can be compared at once.
     std::map<std::string, std::string> Snapshot() const;
-
-    // The names directly inside a folder, sorted.
+    // The names directly inside a folder, sorted by bytes.
     std::vector<std::string> Names(const std::string& relative = "") const;
 
 private:
     std::string m_root;
+    std::vector<std::string> m_mounts;
 };
 
-// Names of every entry below root that begin with the temporary prefix.
+Snapshot SnapshotOf(const std::string& root);
+// The items of a text that lists them separated by "|".
+std::vector<std::string> Split(const std::string& text);
+// The paths of a snapshot that are not folders.
+std::vector<std::string> Files(const Snapshot& snapshot);
+
+// The names of every entry below root that begin with the temporary prefix "ZX".
 std::vector<std::string> TemporaryNamesBelow(const std::string& root);
+
+// Nothing lost: after holds the same multiset of contents and kinds as before (whatever the
+// names), and no temporary name is left.
+::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after);
+
+// Unmounts dir, retrying while it is busy and finally detaching it.
+void Unmount(const std::string& dir);
 
 }  // namespace versalo::test

@@ -1,0 +1,315 @@
+// The fault suite: what only real file systems, users, mounts, races and signals can show. Each
+// case checks that nothing is lost: the same files with the same contents afterwards, whatever
+// their names, and no temporary "ZX" name left. What this machine cannot do is skipped.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "tests/support/run.h"
+#include "tests/support/temp_tree.h"
+
+namespace versalo::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+constexpr const char* kNoLeakCheck = "ASAN_OPTIONS=detect_leaks=0";  // LeakSanitizer refuses a tracer
+
+bool Root() {
+    return ::geteuid() == 0;
+}
+
+// Runs versalo-cli under strace, which acts at a system call: spec is "call:action:when=n".
+RunResult Strace(const std::string& spec, Strings args, const std::string& folder) {
+    const std::string call = "trace=" + spec.substr(0, spec.find(':'));
+    args.insert(args.begin(),
+                {"strace", "-f", "-o", "/dev/null", "-e", call, "-e", "inject=" + spec, VERSALO_CLI_BUILT});
+    return RunProgram(args, {.folder = folder, .env = {kNoLeakCheck}});
+}
+
+// count entries named by name(0) ... name(count - 1), as TempTree::Build takes them.
+std::string Numbered(int count, std::string (*name)(int)) {
+    std::string items;
+    for (int i = 0; i < count; ++i) {
+        items += (i == 0 ? "" : "|") + name(i);
+    }
+    return items;
+}
+
+bool Exists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+void WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 5000 && !condition(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// An exFAT image on a loop device, mounted with exfat-fuse in tree/"x"; Reason() empty when it is.
+class Exfat {
+public:
+    explicit Exfat(TempTree& tree) : m_dir(tree.Path("x")) {
+        const std::string image = tree.Path("image");
+        tree.File("image", std::string(1, '\0'));
+        ::truncate(image.c_str(), 16 << 20);
+        tree.Folder("x");
+        const RunResult loop = RunProgram({"losetup", "--find", "--show", image});
+        m_loop = loop.out.substr(0, loop.out.find('\n'));
+        if (!Root() || RunProgram({"mkfs.exfat", image}).status != 0 || loop.status != 0 ||
+            RunProgram({"mount.exfat-fuse", m_loop, m_dir}).status != 0) {
+            m_reason = "no exFAT here (needs root, a loop device, exfatprogs and exfat-fuse): " + loop.err;
+        }
+    }
+    ~Exfat() {
+        Unmount(m_dir);
+        WaitFor([&] { return m_loop.empty() || RunProgram({"losetup", "--detach", m_loop}).status == 0; });
+    }
+    const std::string& Reason() const { return m_reason; }
+
+private:
+    std::string m_dir;
+    std::string m_loop;
+    std::string m_reason;
+};
+
+class Methods : public ::testing::TestWithParam<bool> {
+protected:
+    // versalo-cli in folder with the method of the case; checks that nothing was lost.
+    RunResult Cli(TempTree& tree, Strings args, const std::string& folder = "", RunOptions options = {}) {
+        args.insert(args.begin(), {"versalo-cli", GetParam() ? "-t" : "-l"});
+        const Snapshot before = tree.Snapshot();
+        options.folder = tree.Path(folder);
+        const RunResult run = RunProgram(args, options);
+        EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+        return run;
+    }
+};
+
+TEST_P(Methods, ExfatRenamesCaseOnlyInPlaceAndFindsAGivenSpelling) {
+    TempTree tree;
+    Exfat exfat(tree);
+    if (!exfat.Reason().empty()) {
+        GTEST_SKIP() << exfat.Reason();
+    }
+    tree.Build("x/Sub Folder/DEEPER/ÜBER.TXT|x/README.TXT|x/Alone.DOC|x/straße|x/STRASSE");
+    EXPECT_EQ(Cli(tree, {"-u", "readme.txt", "alone.doc"}, "x").status, 0);  // another spelling finds it
+    EXPECT_EQ(tree.Names("x"), (Strings{"ALONE.DOC", "README.TXT", "STRASSE", "Sub Folder", "straße"}));
+    RunResult run = Cli(tree, {"Sub Folder", "."}, "x");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(tree.Names("x"), (Strings{"alone.doc", "readme.txt", "strasse", "straße", "sub folder"}));
+    EXPECT_EQ(tree.Names("x/sub folder/deeper"), Strings{"über.txt"});
+    // exFAT folds case by its own table, which leaves ß alone: straße and STRASSE are two names.
+    run = Cli(tree, {"-u", "straße"}, "x");
+    EXPECT_NE(run.err.find("der neue Name 'STRASSE' ist bereits vergeben"), std::string::npos) << run.err;
+}
+
+// The name is taken by another program after the program looked: for the direct method right
+// before its rename, for two moves between the first and the second move, so that the entry has
+// to be moved back from its temporary name.
+TEST_P(Methods, ANameTakenInTheMiddleOfTheRenameIsNeverOverwritten) {
+    TempTree tree;
+    tree.File("FILE.TXT", "mine");
+    const Snapshot before = tree.Snapshot();
+    std::thread other([&] {
+        if (GetParam()) {
+            WaitFor([&] { return !Exists(tree.Path("FILE.TXT")); });
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));  // into the delayed rename
+        }
+        tree.File("file.txt", "theirs");
+    });
+    const RunResult run =
+        Strace(GetParam() ? "renameat2:delay_exit=500000:when=1" : "renameat2:delay_enter=1500000:when=1",
+               {GetParam() ? "-t" : "-l", "FILE.TXT"}, tree.Root());
+    other.join();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("bereits vergeben"), std::string::npos) << run.err;
+    EXPECT_EQ(tree.Snapshot(), (Snapshot{{"FILE.TXT", "mine"}, {"file.txt", "theirs"}}));
+}
+
+TEST_P(Methods, UnprivilegedUser) {
+    TempTree tree;
+    if (!Root()) {
+        GTEST_SKIP() << "switching to another user needs root";
+    }
+    tree.Build(
+        "T/OPEN/FILE.TXT|T/ROOTS.TXT|T/LOCKED/INNER.TXT|T/SECRET/HIDDEN.TXT|T/STICKY/ROOTS.TXT|T/STICKY/"
+        "MINE.TXT");
+    for (const char* path : {"T", "T/OPEN", "T/OPEN/FILE.TXT", "T/STICKY/MINE.TXT"}) {
+        ASSERT_EQ(::chown(tree.Path(path).c_str(), kNobody, kNobody), 0);
+    }
+    ::chmod(tree.Path("T/SECRET").c_str(), 0700);
+    ::chmod(tree.Path("T/STICKY").c_str(), 01777);
+    const RunResult run = Cli(tree, {"T"}, "", {.unprivileged = true});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(tree.Names("T"), (Strings{"locked", "open", "roots.txt", "secret", "sticky"}));
+    EXPECT_EQ(tree.Names("T/open"), Strings{"file.txt"});
+    EXPECT_EQ(tree.Names("T/sticky"), (Strings{"ROOTS.TXT", "mine.txt"}));
+    for (const char* piece :
+         {"'T': Zugriff verweigert", "'T/locked/INNER.TXT': Zugriff verweigert",
+          "'T/secret': der Ordner kann nicht", "'T/sticky/ROOTS.TXT': Zugriff verweigert"}) {
+        EXPECT_NE(run.err.find(piece), std::string::npos) << piece << " in " << run.err;
+    }
+}
+
+TEST_P(Methods, ReadOnlyMount) {
+    TempTree tree;
+    tree.Build("R/FILE.TXT|R/SUB/INNER.TXT");
+    if (!Root() || ::mount(tree.Path("R").c_str(), tree.Path("R").c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "no bind mount here (needs root)";
+    }
+    ::mount(nullptr, tree.Path("R").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
+    const Snapshot before = tree.Snapshot();
+    const RunResult run = Cli(tree, {"R/FILE.TXT", "R/SUB"});
+    Unmount(tree.Path("R"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(tree.Snapshot(), before);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 4) << run.err;
+    EXPECT_NE(run.err.find("'R/SUB/INNER.TXT': das Dateisystem ist schreibgeschützt"), std::string::npos)
+        << run.err;
+}
+
+TEST_P(Methods, DeeperThanThePathLimitWithJournalAndUndo) {
+    TempTree tree;
+    std::string path = "TOP";
+    for (int level = 0; level < 900; ++level) {  // about 8,100 bytes: twice the limit
+        path += "/LEVEL" + std::to_string(level);
+    }
+    tree.Build(path + "/FILE.TXT|" + path.substr(0, 4000) + "/OTHER.TXT");
+    const Snapshot before = tree.Snapshot();
+    TempTree work;
+    const RunResult run = Cli(tree, {"--journal", work.Path("j"), "."}, "TOP");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(tree.Snapshot().count("TOP/level0/level1/level2"), 1U);
+    EXPECT_EQ(RunProgram({"versalo-cli", "--undo", work.Path("j")}).status, 0);
+    EXPECT_EQ(tree.Snapshot(), before);
+}
+
+TEST_P(Methods, ATreeChangedByAnotherProgramWhileTheRunIsHeldUp) {
+    TempTree tree;
+    tree.Build(
+        Numbered(2000, [](int i) { return "T/D" + std::to_string(i / 50) + "/F" + std::to_string(i); }));
+    Snapshot expected = tree.Snapshot();
+    Process cli({"versalo-cli", "-v", GetParam() ? "-t" : "-l", "T"}, {.folder = tree.Root()});
+    ASSERT_TRUE(cli.WaitUntilBlocked());
+    for (int folder = 30; folder < 40; ++folder) {
+        const std::string name = "T/D" + std::to_string(folder);
+        std::filesystem::remove_all(
+            tree.Path(Exists(tree.Path(name)) ? name : "t/d" + std::to_string(folder)));
+        std::erase_if(expected, [&](const auto& entry) { return entry.first.starts_with(name); });
+        expected["new" + name] = "new";
+        tree.File((Exists(tree.Path("T")) ? "T/D" : "t/d") + std::to_string(folder - 30) + "/NEW", "new");
+    }
+    EXPECT_LE(cli.Finish().status, 1);
+    EXPECT_TRUE(NothingLost(expected, tree.Snapshot()));
+}
+
+TEST_P(Methods, KilledBetweenJournalLineAndRenameOrRightAfterTheRenameIsUndone) {
+    // Before the third rename, its line written; before the 7th journal write, right after a rename.
+    for (const std::string call : {"renameat2:signal=SIGKILL:when=3", "write:signal=SIGKILL:when=7"}) {
+        TempTree tree;
+        TempTree work;
+        tree.Build("A/B/C.TXT|A/D.TXT|A/E.TXT");
+        const Snapshot before = tree.Snapshot();
+        const Strings args{GetParam() ? "-t" : "-l", "--journal", work.Path("j"), "A"};
+        const RunResult run = Strace(call, args, tree.Root());
+        EXPECT_NE(tree.Snapshot(), before) << call << ": " << run.err;
+        const RunResult undo = RunProgram({"versalo-cli", "--undo", work.Path("j")});
+        EXPECT_EQ(undo.status, 0) << call << ": " << undo.err;
+        EXPECT_EQ(tree.Snapshot(), before) << call;
+    }
+}
+
+TEST_P(Methods, InterruptedBySignalStopsAfterTheCurrentEntry) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        TempTree tree;
+        tree.Build(
+            Numbered(4000, [](int i) { return "T/D" + std::to_string(i / 100) + "/F" + std::to_string(i); }));
+        const Snapshot before = tree.Snapshot();
+        Process cli({"versalo-cli", "-v", GetParam() ? "-t" : "-l", "T"}, {.folder = tree.Root()});
+        ASSERT_TRUE(cli.WaitUntilBlocked());
+        cli.Signal(signal);
+        const RunResult run = cli.Finish();
+        EXPECT_EQ(run.signal, signal);
+        EXPECT_NE(run.err.find("abgebrochen nach"), std::string::npos) << run.err;
+        EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+        EXPECT_GT(tree.Names("t/d39").size(), 0U);  // the last folder is never reached
+    }
+}
+
+TEST(Interrupted, CtrlCStopsAShellLoop) {
+    TempTree tree;
+    tree.Build(Numbered(1500, [](int i) { return "D" + std::to_string(i % 3) + "/F" + std::to_string(i); }));
+    Process shell(
+        {"bash", "-c", std::string("for d in D0 D1 D2; do '") + VERSALO_CLI_BUILT + "' -v \"$d\"; done"},
+        {.folder = tree.Root(), .processGroup = true});
+    ASSERT_TRUE(shell.WaitUntilBlocked());
+    shell.Signal(SIGINT);
+    EXPECT_EQ(shell.Finish().signal, SIGINT);
+    EXPECT_EQ(tree.Names(), (Strings{"D1", "D2", "d0"}));
+}
+
+TEST(NoReplaceRefused, ARacingProgramNeverLosesItsFile) {
+    TempTree tree;
+    tree.Folder("source");
+    tree.Folder("bound");
+    if (!Root() || RunProgram({"bindfs", tree.Path("source"), tree.Path("bound")}).status != 0) {
+        GTEST_SKIP() << "bindfs cannot mount here";
+    }
+    const std::string victim = tree.Path("bound/VICTIM.TXT");
+    const std::string target = tree.Path("bound/victim.txt");
+    tree.File("bound/VICTIM.TXT");
+    if (::renameat2(AT_FDCWD, victim.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0 ||
+        errno != EINVAL) {
+        GTEST_SKIP() << "this bindfs takes the no-replace flag";
+    }
+    for (int run = 0; run < 100; ++run) {
+        tree.File("bound/VICTIM.TXT", "mine");
+        std::thread other([&] {  // tries for a while, from a moment around the rename, to get the name
+            std::this_thread::sleep_for(std::chrono::microseconds(run * 7919 % 3000));
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(15);
+            int fd = -1;
+            while (fd < 0 && std::chrono::steady_clock::now() < end) {
+                fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            }
+            if (fd >= 0 && ::write(fd, "theirs", 6) == 6) {
+                ::close(fd);
+            }
+        });
+        RunProgram({"versalo-cli", run % 2 == 0 ? "-l" : "-t", victim});
+        other.join();
+        const Snapshot after = tree.Snapshot();
+        EXPECT_TRUE(after.count("source/VICTIM.TXT") == 0 ? after.at("source/victim.txt") == "mine"
+                                                          : after.at("source/victim.txt") == "theirs");
+        ::unlink(victim.c_str());
+        ::unlink(target.c_str());
+    }
+    Unmount(tree.Path("bound"));
+}
+
+TEST(Listing, IntoAClosedPipeIsAFailureButTheWorkIsDone) {
+    TempTree tree;
+    tree.Build(Numbered(3000, [](int i) { return "Box/FILE " + std::to_string(i); }));
+    const RunResult run =
+        RunProgram({"versalo-cli", "-v", "Box"}, {.folder = tree.Root(), .closedOutput = true});
+    EXPECT_EQ(run.status, 1);  // not ended by SIGPIPE
+    EXPECT_NE(run.err.find("konnte nicht vollständig geschrieben werden"), std::string::npos) << run.err;
+    EXPECT_EQ(tree.Names("box").size(), 3000U);
+    EXPECT_EQ(tree.Names("box").back(), "file 999");
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, Methods, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "TwoMoves" : "Direct"; });
+
+}  // namespace
+}  // namespace versalo::test

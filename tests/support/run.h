@@ -1,0 +1,56 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace versalo::test {
+
+// How to start a program: LANG and LC_ALL are C.UTF-8 unless env sets them ("NAME=value").
+struct RunOptions {
+    std::string folder{};            // the working folder; empty for the test's own
+    std::vector<std::string> env{};  // added to the test's environment
+    std::string input{};             // standard input
+    bool unprivileged = false;       // as "nobody" (65534), without supplementary groups
+    bool processGroup = false;       // in a process group of its own, as a shell runs a job
+    bool closedOutput = false;       // standard output a pipe nobody will ever read
+};
+
+struct RunResult {
+    int status = -1;  // the exit status; -1 when a signal ended the program
+    int signal = 0;   // that signal
+    std::string out;
+    std::string err;
+};
+
+inline constexpr uid_t kNobody = 65534;
+
+// A program started with its standard output on a one-page pipe that is read only by Finish:
+// with -v, versalo-cli is held up in the middle of its run as soon as the pipe is full. argv[0]
+// "versalo-cli" means the program under test (VERSALO_CLI); other names are looked up in PATH.
+class Process {
+public:
+    Process(std::vector<std::string> argv, const RunOptions& options = {});
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Waits until the program is blocked writing to its full output; false when it ended first.
+    bool WaitUntilBlocked();
+    // To the program, or to its whole process group when it has one (as Ctrl+C in a terminal).
+    void Signal(int signal);
+    RunResult Finish();
+
+private:
+    pid_t m_pid = -1;
+    bool m_group = false;
+    int m_out = -1;
+    int m_err = -1;
+};
+
+inline RunResult RunProgram(std::vector<std::string> argv, const RunOptions& options = {}) {
+    return Process(std::move(argv), options).Finish();
+}
+
+}  // namespace versalo::test
