@@ -18,7 +18,7 @@ count() {
 }
 
 program_folders=()
-for folder in engine collection settings ui cli; do
+for folder in engine version settings ui cli; do
     [ -d "$folder" ] && program_folders+=("$folder")
 done
 mapfile -t program < <(find "${program_folders[@]}" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.h.in' \) | sort)

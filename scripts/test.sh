@@ -45,4 +45,5 @@ fi
 
 echo "== Release build, installation and Debian package, as the README gives them =="
 ./scripts/check-package.sh build-release
+./scripts/test-ratio.sh
 echo "All tests passed."

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Checks that the tests catch real faults.
+
+Copies the working tree to a temporary folder, builds it with its tests once, then for each fault
+below changes exactly one line of the engine, command line or window code, builds again and runs
+the tests. A fault is caught when at least one test fails. The copy is thrown away at the end; the
+working tree is never changed.
+
+    scripts/fault-check.py              every fault
+    scripts/fault-check.py 3 7          only faults 3 and 7 (their numbers in the list)
+    scripts/fault-check.py --list       the faults, without running anything
+
+Takes about a minute per fault on two cores. Not part of CI: it rebuilds the program once per fault.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+# Each fault: what it breaks, the file, the exact text of one line (found exactly once) and the
+# line that replaces it.
+FAULTS = [
+    ("the no-replace flag dropped", "engine/folder_rename.cpp",
+     "if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {",
+     "if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), 0) == 0) {"),
+]
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+# The packaging checks build a Release tree and a Debian package: they test no code path a fault
+# here could change, and take long.
+CTEST_EXCLUDE = "package_test|install_layout_test"
+
+
+def run(command, cwd, log):
+    with open(log, "w", encoding="utf-8") as out:
+        return subprocess.run(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT, check=False).returncode
+
+
+def copy_tree(target):
+    files = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, capture_output=True, check=True).stdout
+    for name in files.decode().split("\0"):
+        if not name or not os.path.exists(os.path.join(ROOT, name)):
+            continue
+        os.makedirs(os.path.join(target, os.path.dirname(name)), exist_ok=True)
+        shutil.copy2(os.path.join(ROOT, name), os.path.join(target, name))
+
+
+def failed_tests(log):
+    # ctest ends with "The following tests FAILED:" and one "  12 - Name (Failed)" line each.
+    with open(log, encoding="utf-8", errors="replace") as text:
+        return [m.group(1) for m in re.finditer(r"^\s*\d+ - (\S+) \(", text.read(), re.MULTILINE)]
+
+
+def apply(source, fault):
+    _, path, before, after = fault
+    full = os.path.join(source, path)
+    with open(full, encoding="utf-8") as text:
+        content = text.read()
+    count = content.count(before)
+    if count != 1:
+        return None, f"the line is found {count} times in {path}"
+    with open(full, "w", encoding="utf-8") as text:
+        text.write(content.replace(before, after))
+    return content, None
+
+
+def main(argv):
+    if "--list" in argv:
+        for number, (what, path, _, _) in enumerate(FAULTS, 1):
+            print(f"{number:2}. {what} ({path})")
+        return 0
+    chosen = [int(a) for a in argv if a.isdigit()] or list(range(1, len(FAULTS) + 1))
+    work = tempfile.mkdtemp(prefix="versalo-faults-")
+    source, build = os.path.join(work, "src"), os.path.join(work, "build")
+    jobs = str(os.cpu_count() or 2)
+    try:
+        copy_tree(source)
+        configure = ["cmake", "-S", source, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo"]
+        if run(configure, work, os.path.join(work, "configure.log")) != 0 or \
+                run(["cmake", "--build", build, "--parallel", jobs], work, os.path.join(work, "build.log")) != 0:
+            print("The unchanged tree does not build; see", work)
+            return 2
+        ctest = ["ctest", "--test-dir", build, "--parallel", jobs, "--timeout", "300", "-E", CTEST_EXCLUDE]
+        if run(ctest, work, os.path.join(work, "clean.log")) != 0:
+            print("The tests fail on the unchanged tree:", ", ".join(failed_tests(os.path.join(work, "clean.log"))))
+            return 2
+        caught = 0
+        for number in chosen:
+            fault = FAULTS[number - 1]
+            original, problem = apply(source, fault)
+            if problem:
+                print(f"{number:2}. {fault[0]}: NOT APPLIED, {problem}")
+                continue
+            log = os.path.join(work, f"fault-{number}.log")
+            try:
+                if run(["cmake", "--build", build, "--parallel", jobs], work, log) != 0:
+                    print(f"{number:2}. {fault[0]}: NOT APPLIED, the changed line does not build")
+                    continue
+                if run(ctest, work, log) != 0:
+                    caught += 1
+                    names = failed_tests(log)
+                    shown = ", ".join(names[:3]) + (f" and {len(names) - 3} more" if len(names) > 3 else "")
+                    print(f"{number:2}. {fault[0]}: caught by {shown}")
+                else:
+                    print(f"{number:2}. {fault[0]}: MISSED")
+            finally:
+                with open(os.path.join(source, fault[1]), "w", encoding="utf-8") as text:
+                    text.write(original)
+            sys.stdout.flush()
+        print(f"{caught} of {len(chosen)} faults caught")
+        return 0 if caught == len(chosen) else 1
+    finally:
+        if "--keep" not in argv:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
