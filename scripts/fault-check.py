@@ -11,6 +11,11 @@ working tree is never changed.
     scripts/fault-check.py --list       the faults, without running anything
 
 Takes about a minute per fault on two cores. Not part of CI: it rebuilds the program once per fault.
+
+A faulty program can walk out of its test folder (a fault that lets the walk enter "..", or follow
+a link, renames whatever it reaches). So the script runs itself in a mount namespace of its own in
+which every file system is read-only except a fresh tmpfs on /tmp, where the copy, its build and
+the tests' folders live. It needs root for that, as the fault suite's mounts do anyway.
 """
 
 import os
@@ -128,7 +133,33 @@ def apply(source, fault):
     return content, None
 
 
+SANDBOX_MARK = "VERSALO_FAULT_SANDBOX"
+# Inside the new mount namespace: /tmp becomes a fresh tmpfs, every other mount read-only.
+SANDBOX_SCRIPT = r"""
+set -e
+mount -t tmpfs -o size=12g,mode=1777 versalo-faults /tmp
+findmnt -rn -o TARGET | grep -Ev '^/(proc|sys|tmp)(/|$)|^/dev/pts$' | while read -r target; do
+    target=$(printf '%b' "$target")
+    mount -o remount,bind,ro "$target" 2>/dev/null || true
+done
+exec "$@"
+"""
+
+
+def in_sandbox(argv):
+    """Runs this script again inside the sandbox; returns its exit status."""
+    if os.geteuid() != 0:
+        print("fault-check needs root: it runs the faulty programs in a read-only mount namespace.")
+        return 2
+    env = dict(os.environ, **{SANDBOX_MARK: "1"})
+    command = ["unshare", "--mount", "--propagation", "private", "sh", "-c", SANDBOX_SCRIPT, "sandbox",
+               sys.executable, os.path.abspath(__file__), *argv]
+    return subprocess.run(command, env=env, check=False).returncode
+
+
 def main(argv):
+    if "--list" not in argv and os.environ.get(SANDBOX_MARK) != "1":
+        return in_sandbox(argv)
     if "--list" in argv:
         for number, (what, path, _, _) in enumerate(FAULTS, 1):
             print(f"{number:2}. {what} ({path})")
