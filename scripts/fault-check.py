@@ -11,6 +11,11 @@ working tree is never changed.
     scripts/fault-check.py --list       the faults, without running anything
 
 Takes about a minute per fault on two cores. Not part of CI: it rebuilds the program once per fault.
+
+A faulty program can walk out of its test folder (a fault that lets the walk enter "..", or follow
+a link, renames whatever it reaches). So the script runs itself in a mount namespace of its own in
+which every file system is read-only except a fresh tmpfs on /tmp, where the copy, its build and
+the tests' folders live. It needs root for that, as the fault suite's mounts do anyway.
 """
 
 import os
@@ -26,6 +31,66 @@ FAULTS = [
     ("the no-replace flag dropped", "engine/folder_rename.cpp",
      "if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {",
      "if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), 0) == 0) {"),
+    ("the move back of the two moves skipped", "engine/folder_rename.cpp",
+     "const int back = NoReplaceRename(dirfd, temporary, oldName);",
+     "const int back = 0;"),
+    ("a case-only rename on a case-blind file system not taken in two moves", "engine/folder_rename.cpp",
+     "return TwoMoves(dirfd, oldName, newName, /*makeFile=*/false);",
+     "return {RenameStatus::kCollision, EEXIST, oldName, {}};"),
+    ("the placeholder renamed over without checking it is still ours", "engine/folder_rename.cpp",
+     "if (stillOurs()) {",
+     "if (true) {"),
+    ("dot-names entered by the walk", "engine/folder_rename.cpp",
+     "if ((name[0] != '.' || (withDotNames && !dotOrDotDot)) && !listing.Add(name, entry->d_type)) {",
+     "if (!dotOrDotDot && !listing.Add(name, entry->d_type)) {"),
+    ("links to folders followed by the walk", "engine/rename_tree.cpp",
+     "return type == DT_DIR;",
+     "return type == DT_DIR || type == DT_LNK;"),
+    ("a folder's listing not read completely (one block only)", "engine/folder_rename.cpp",
+     "for (ssize_t offset = 0; offset < got;) {",
+     "for (ssize_t offset = 0; offset < got && listing.Count() < 100;) {"),
+    ("the walk's order reversed (first found first)", "engine/rename_tree.cpp",
+     "subfolders.push_back(std::move(current));",
+     "subfolders.insert(subfolders.begin(), std::move(current));"),
+    ("the journal line not written before the rename", "engine/journal.cpp",
+     "return WriteLine(line.dump()) ? BeforeRename::kGo : BeforeRename::kStop;",
+     "return BeforeRename::kGo;"),
+    ("undo follows links on the way to the journal's folder", "engine/undo.cpp",
+     "::openat(m_chain.back().fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);",
+     "::openat(m_chain.back().fd, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);"),
+    ("undo takes back an entry that is not the one renamed", "engine/undo.cpp",
+     "if (!atNewName || (step.identified && status.st_ino != step.ino)) {",
+     "if (!atNewName) {"),
+    ("undo carries out a line that is no case change", "engine/undo.cpp",
+     "if (!AreCaseSpellings(step.oldName, step.newName)) {",
+     "if (false) {"),
+    ("trailing slashes kept", "engine/paths.cpp",
+     "while (path.size() > 1 && path.back() == '/') {",
+     "while (false) {"),
+    ("a quit request ignored", "engine/batch_context.h",
+     "bool Stopped() const { return host.QuitRequested(); }",
+     "bool Stopped() const { return false; }"),
+    ("the case rule ignored", "engine/case_rules.cpp",
+     "return ToUpperText(name);",
+     "return ToLowerText(name);"),
+    ("-x ignored", "engine/rename_tree.cpp",
+     "status.st_dev != device;",
+     "false;"),
+    ("a control character in a listed name written raw", "engine/skip_report.cpp",
+     "if (length == 0) {",
+     "if (false) {"),
+    ("the interrupting signal not raised again at the end", "cli/interrupt.cpp",
+     "::raise(signal);",
+     ";"),
+    ("the window not disabled during a batch", "ui/main_window/main_form.cpp",
+     "setEnabled(!busy);",
+     "setEnabled(true);"),
+    ("the window's case rule not passed to the batch", "ui/main_window/main_form.cpp",
+     "options.caseRule = m_caseRule;",
+     "options.caseRule = CaseRule::kLower;"),
+    ("a setting not stored", "settings/settings_store.cpp",
+     "store.setValue(KeyOf(setting), QString::number(value));",
+     ";"),
 ]
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -68,7 +133,33 @@ def apply(source, fault):
     return content, None
 
 
+SANDBOX_MARK = "VERSALO_FAULT_SANDBOX"
+# Inside the new mount namespace: /tmp becomes a fresh tmpfs, every other mount read-only.
+SANDBOX_SCRIPT = r"""
+set -e
+mount -t tmpfs -o size=12g,mode=1777 versalo-faults /tmp
+findmnt -rn -o TARGET | grep -Ev '^/(proc|sys|tmp)(/|$)|^/dev/pts$' | while read -r target; do
+    target=$(printf '%b' "$target")
+    mount -o remount,bind,ro "$target" 2>/dev/null || true
+done
+exec "$@"
+"""
+
+
+def in_sandbox(argv):
+    """Runs this script again inside the sandbox; returns its exit status."""
+    if os.geteuid() != 0:
+        print("fault-check needs root: it runs the faulty programs in a read-only mount namespace.")
+        return 2
+    env = dict(os.environ, **{SANDBOX_MARK: "1"})
+    command = ["unshare", "--mount", "--propagation", "private", "sh", "-c", SANDBOX_SCRIPT, "sandbox",
+               sys.executable, os.path.abspath(__file__), *argv]
+    return subprocess.run(command, env=env, check=False).returncode
+
+
 def main(argv):
+    if "--list" not in argv and os.environ.get(SANDBOX_MARK) != "1":
+        return in_sandbox(argv)
     if "--list" in argv:
         for number, (what, path, _, _) in enumerate(FAULTS, 1):
             print(f"{number:2}. {what} ({path})")
