@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <random>
 
@@ -15,14 +14,6 @@ std::string_view WithoutTrailingSlashes(std::string_view path) {
         path.remove_suffix(1);
     }
     return path;
-}
-
-std::string WithTrailingSlash(std::string_view path) {
-    std::string result(path);
-    if (result.empty() || result.back() != '/') {
-        result += '/';
-    }
-    return result;
 }
 
 std::string TemporarySuffix() {
@@ -52,16 +43,6 @@ std::string TempFileNameAt(int dirfd, std::string_view prefix) {
     }
     errno = EEXIST;
     return {};
-}
-
-std::string AppDirectory() {
-    std::array<char, 4096> buffer{};
-    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0) {
-        return "./";
-    }
-    const std::string exe(buffer.data(), static_cast<std::size_t>(length));
-    return WithTrailingSlash(SplitLastComponent(exe).parent);
 }
 
 SplitPath SplitLastComponent(std::string_view path) {

@@ -13,9 +13,6 @@ inline constexpr std::string_view kTempPrefix = "ZX";
 // "a", but "link/" would make the system follow a link that must only be renamed.
 std::string_view WithoutTrailingSlashes(std::string_view path);
 
-// path followed by one "/" unless its last character already is "/". An empty path gives "/".
-std::string WithTrailingSlash(std::string_view path);
-
 // A random ending for a temporary name, to follow the prefix: eight characters and ".tmp".
 std::string TemporarySuffix();
 
@@ -23,9 +20,6 @@ std::string TemporarySuffix();
 // that no entry of the folder had before, and returns that name. On failure the result is empty
 // and errno tells why.
 std::string TempFileNameAt(int dirfd, std::string_view prefix);
-
-// The folder that holds the running program, ending with "/".
-std::string AppDirectory();
 
 // Splits a path into the folder part and its last component, ignoring trailing slashes:
 // "/a/b/" gives {"/a", "b"}, "/b" gives {"/", "b"}, "b" gives {".", "b"}, "/" gives {"/", ""}.

@@ -85,13 +85,8 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     // An explicit stack instead of recursion: the depth of a tree is not bounded by anything the
     // program controls, the call stack is.
     std::string path(WithoutTrailingSlashes(folderPath));
-    dev_t device = 0;
-    if (ctx.oneFileSystem) {
-        struct stat status {};
-        if (::fstat(dirfd, &status) == 0) {
-            device = status.st_dev;
-        }
-    }
+    struct stat status {};
+    const dev_t device = ctx.oneFileSystem && ::fstat(dirfd, &status) == 0 ? status.st_dev : 0;
     std::vector<Frame> stack;
     stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx, device), false});
     // Progress within the walk: the share of the walked folder's own subfolders done.

@@ -66,8 +66,9 @@ private:
 // step whose entry is still (or again) under its old name is passed over quietly: it was written
 // down but never made, or has been taken back already. Nothing is overwritten (no-replace rules
 // as in a batch, two moves where the file system ignores case). Runs like a drop batch: busy
-// state, progress, events, the user may quit, beep, then the summary. The listener is told of
-// every rename the undo makes (from the step's new name back to its old one).
+// state, progress, events, the user may quit, finished, then the summary. The listener is told of
+// every rename the undo makes (from the step's new name back to its old one). The options' case
+// rule and method play no part: the old names are given back as they were, directly.
 BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions& options);
 // The same for steps kept in memory (the window's last drop), the last one taken back first.
 BatchResult UndoRenames(const std::vector<UndoStep>& steps, BatchHost& host, const BatchOptions& options);

@@ -4,17 +4,13 @@
 
 namespace versalo {
 
-VersionNumbers ProgramVersion() {
-    return {VERSALO_VERSION_MAJOR, VERSALO_VERSION_MINOR, VERSALO_VERSION_PATCH};
+std::string VersionNumberText() {
+    return std::to_string(VERSALO_VERSION_MAJOR) + "." + std::to_string(VERSALO_VERSION_MINOR) + "." +
+           std::to_string(VERSALO_VERSION_PATCH);
 }
 
-std::string VersionNumberText(const VersionNumbers& version) {
-    return std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
-           std::to_string(version.revision);
-}
-
-std::string VersionText(const VersionNumbers& version) {
-    return " (V" + VersionNumberText(version) + ")";
+std::string VersionText() {
+    return " (V" + VersionNumberText() + ")";
 }
 
 }  // namespace versalo

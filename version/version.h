@@ -4,19 +4,10 @@
 
 namespace versalo {
 
-struct VersionNumbers {
-    int major;
-    int minor;
-    int revision;
-};
+// "2.6.5": the program's version as the build set it, the numbers in plain decimal.
+std::string VersionNumberText();
 
-// The program's own version, as the build set it.
-VersionNumbers ProgramVersion();
-
-// "2.6.5": the numbers in plain decimal, without fill characters.
-std::string VersionNumberText(const VersionNumbers& version = ProgramVersion());
-
-// " (V2.6.5)": a blank, then the version in parentheses.
-std::string VersionText(const VersionNumbers& version = ProgramVersion());
+// " (V2.6.5)": a blank, then the version in parentheses, as the info dialog shows it after the name.
+std::string VersionText();
 
 }  // namespace versalo
