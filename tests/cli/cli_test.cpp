@@ -46,7 +46,7 @@ const std::string kOdd =
 // clang-format off
 const Row kRows[] = {
     {"LowerIsTheDefault", "Box/ReadMe.TXT|Box/Sub Folder/DEEP/Inner.Doc", "Box", "box/readme.txt|box/sub folder/deep/inner.doc", 0,
-     "'Box' -> 'box'\n'box/ReadMe.TXT' -> 'box/readme.txt'\n"},
+     "'Box' -> 'box'\n'box/|'box/ReadMe.TXT' -> 'box/readme.txt'\n"},
     {"Upper", "box/straße/grüße.doc", "--upper|box", "BOX/STRASSE/GRÜSSE.DOC"},
     {"CapitalOnTheWorkingFolder", "über Alles.Doc|1st Report.doc|mein BRIEF.TXT", "-c|.", "1st report.doc|Mein brief.txt|Über alles.doc"},
     {"TheLastRuleGiven", "ÜBER.TXT", "-u|--lower|ÜBER.TXT", "über.txt"},
