@@ -27,11 +27,16 @@ bool Root() {
     return ::geteuid() == 0;
 }
 
-// Runs versalo-cli under strace, which acts at a system call: spec is "call:action:when=n".
-RunResult Strace(const std::string& spec, Strings args, const std::string& folder) {
+// Runs versalo-cli under strace, which acts at a system call: spec is "call:action:when=n", and
+// only calls on the file "only" count when it is given.
+RunResult Strace(const std::string& spec, Strings args, const std::string& folder,
+                 const std::string& only = "") {
     const std::string call = "trace=" + spec.substr(0, spec.find(':'));
     args.insert(args.begin(),
                 {"strace", "-f", "-o", "/dev/null", "-e", call, "-e", "inject=" + spec, VERSALO_CLI_BUILT});
+    if (!only.empty()) {
+        args.insert(args.begin() + 1, {"-P", only});
+    }
     return RunProgram(args, {.folder = folder, .env = {kNoLeakCheck}});
 }
 
@@ -222,7 +227,8 @@ TEST_P(Methods, KilledBetweenJournalLineAndRenameOrRightAfterTheRenameIsUndone) 
         tree.Build("A/B/C.TXT|A/D.TXT|A/E.TXT");
         const Snapshot before = tree.Snapshot();
         const Strings args{GetParam() ? "-t" : "-l", "--journal", work.Path("j"), "A"};
-        const RunResult run = Strace(call, args, tree.Root());
+        const RunResult run =
+            Strace(call, args, tree.Root(), call.starts_with("write") ? work.Path("j") : "");
         EXPECT_NE(tree.Snapshot(), before) << call << ": " << run.err;
         const RunResult undo = RunProgram({"versalo-cli", "--undo", work.Path("j")});
         EXPECT_EQ(undo.status, 0) << call << ": " << undo.err;
