@@ -46,7 +46,7 @@ const std::string kOdd =
 // clang-format off
 const Row kRows[] = {
     {"LowerIsTheDefault", "Box/ReadMe.TXT|Box/Sub Folder/DEEP/Inner.Doc", "Box", "box/readme.txt|box/sub folder/deep/inner.doc", 0,
-     "'Box' -> 'box'\n'box/ReadMe.TXT' -> 'box/readme.txt'\n"},
+     "'Box' -> 'box'\n'box/|'box/ReadMe.TXT' -> 'box/readme.txt'\n"},
     {"Upper", "box/straße/grüße.doc", "--upper|box", "BOX/STRASSE/GRÜSSE.DOC"},
     {"CapitalOnTheWorkingFolder", "über Alles.Doc|1st Report.doc|mein BRIEF.TXT", "-c|.", "1st report.doc|Mein brief.txt|Über alles.doc"},
     {"TheLastRuleGiven", "ÜBER.TXT", "-u|--lower|ÜBER.TXT", "über.txt"},
@@ -78,7 +78,7 @@ const Row kRows[] = {
      "'Odd/./IT'\\''S' -> 'Odd/./it'\\''s'|'Odd/./NEU'$'\\n''ZEILE' -> "},
     {"QuestionMarkInAPath", "Was?/NUN?.MP3|OTHER.TXT", "Was?|OTHER.TXT", "other.txt|was?/nun?.mp3"},
     {"LinksRenamedNotFollowed", "Target/INSIDE.TXT|Box/LOOP -> ..|Box/SELF -> SELF|Box/TO TARGET -> ../Target|ALONE -> Target",
-     "Box|ALONE", "Target/INSIDE.TXT|alone|box/loop|box/self|box/to target"},
+     "Box|ALONE/", "Target/INSIDE.TXT|alone|box/loop|box/self|box/to target"},
     {"MissingPaths", "THERE.TXT|datei.txt", "Missing/NOTHERE|FEHLT/.|FEHLT/..|datei.txt/.||THERE.TXT", "datei.txt|there.txt", 1,
      "'Missing/NOTHERE'|'FEHLT/.'|'FEHLT/..'|'datei.txt/.'|'':"},
     {"FolderDot", "TOP/SUB/FILE.TXT|TOP/OTHER/FILE.TXT", "TOP/SUB/.", "TOP/OTHER/FILE.TXT|TOP/SUB/file.txt"},

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -117,7 +118,17 @@ TempTree::TempTree() {
 }
 
 TempTree::~TempTree() {
-    std::for_each(m_mounts.rbegin(), m_mounts.rend(), Unmount);
+    // Every mount below the root, the deepest first, found where it is now: a run renames the
+    // folders on its way.
+    std::ifstream mounts("/proc/self/mounts");
+    std::vector<std::string> below;
+    for (std::string device, point, rest; mounts >> device >> point && std::getline(mounts, rest);) {
+        if (point.starts_with(m_root + "/")) {
+            below.push_back(point);
+        }
+    }
+    std::sort(below.rbegin(), below.rend());
+    std::for_each(below.begin(), below.end(), Unmount);
     struct stat status {};
     const OpenFolder root(AT_FDCWD, m_root);
     if (::fstat(root.fd, &status) == 0) {
@@ -167,11 +178,7 @@ void TempTree::Build(const std::string& items) {
 
 bool TempTree::Mount(const std::string& relative) {
     Folder(relative);
-    const bool mounted = ::mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, "size=1m") == 0;
-    if (mounted) {
-        m_mounts.push_back(Path(relative));
-    }
-    return mounted;
+    return ::mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, "size=1m") == 0;
 }
 
 std::map<std::string, std::string> TempTree::Snapshot() const {

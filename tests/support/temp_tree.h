@@ -14,7 +14,7 @@ using Snapshot = std::map<std::string, std::string>;
 
 // A temporary folder for one test, removed with everything in it when the test ends. Every entry
 // is reached relative to an open folder, so trees deeper than the path-length limit work too;
-// nothing on another file system is removed (mounts made by Mount are undone first).
+// nothing on another file system is removed (every mount below it is undone first).
 class TempTree {
 public:
     TempTree();
@@ -41,7 +41,6 @@ public:
 
 private:
     std::string m_root;
-    std::vector<std::string> m_mounts;
 };
 
 Snapshot SnapshotOf(const std::string& root);
