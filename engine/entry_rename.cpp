@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <utility>
 
 #include "engine/case_rules.h"
@@ -78,7 +79,10 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
     } else if (names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName))) {
         result = {RenameStatus::kCollision, EEXIST, name, {}};
     } else if (ctx.dryRun) {
-        result = {RenameStatus::kRenamed, 0, newName, {}};
+        // What the real run would hear from the file system, where a dry run can know it: a name
+        // longer than a name may be on Linux.
+        result = newName.size() > NAME_MAX ? FolderRenameResult{RenameStatus::kFailed, ENAMETOOLONG, name, {}}
+                                           : FolderRenameResult{RenameStatus::kRenamed, 0, newName, {}};
     } else {
         const BeforeRename before = ctx.listener != nullptr
                                         ? ctx.listener->Renaming({folderPath, name, newName, dirfd})
