@@ -113,7 +113,6 @@ TEST(Engine, UndoDoesNotFollowALinkInPlaceOfTheRenamedFolder) {
     UndoRecord record;
     RecordingHost host;
     ProcessDrop({true, {tree.Path("TOP")}}, host, {.listener = &record});
-    ASSERT_EQ(record.Count(), 2U);
     // Another program moves the folder away and puts a link to a look-alike in its place.
     ASSERT_EQ(::rename(tree.Path("top").c_str(), tree.Path("moved").c_str()), 0);
     tree.Link("top", "other");
