@@ -23,13 +23,9 @@ namespace {
 // Lithuanian, Greek accents, Dutch IJ, German ß.
 constexpr std::array<const char*, 7> kLocales = {"en", "de", "tr", "az", "lt", "el", "nl"};
 
-void Check(bool holds, const char* what, std::string_view in) {
+void Check(bool holds, const char* what) {
     if (!holds) {
         std::fprintf(stderr, "property violated: %s\n", what);
-        for (const char c : in) {
-            std::fprintf(stderr, "%02X ", static_cast<unsigned char>(c));
-        }
-        std::fprintf(stderr, "\n");
         std::abort();
     }
 }
@@ -58,23 +54,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t length = 0;
     u_strFromUTF8(nullptr, 0, &length, name.data(), static_cast<std::int32_t>(name.size()), &decoded);
     Check(valid == (decoded != U_INVALID_CHAR_FOUND && decoded != U_ILLEGAL_CHAR_FOUND),
-          "IsValidUtf8 and ICU differ", name);
+          "IsValidUtf8 and ICU differ");
 
     for (const auto rule :
          {versalo::CaseRule::kUpper, versalo::CaseRule::kLower, versalo::CaseRule::kInitialCapital}) {
         const std::string once = versalo::ConvertName(name, rule);
-        Check(valid || once == name, "a name that is not UTF-8 was changed", name);
-        Check(versalo::IsValidUtf8(once) == valid, "valid UTF-8 in, invalid out", name);
-        Check(std::ranges::count(once, '/') <= std::ranges::count(name, '/'), "a slash was introduced", name);
-        Check(std::ranges::count(once, '\0') <= std::ranges::count(name, '\0'), "a NUL was introduced", name);
-        Check(name.empty() == once.empty(), "a name became empty", name);
-        Check(versalo::ConvertName(once, rule) == once, "a second run changed the name", name);
+        Check(valid || once == name, "a name that is not UTF-8 was changed");
+        Check(versalo::IsValidUtf8(once) == valid, "valid UTF-8 in, invalid out");
+        Check(std::ranges::count(once, '/') <= std::ranges::count(name, '/'), "a slash was introduced");
+        Check(std::ranges::count(once, '\0') <= std::ranges::count(name, '\0'), "a NUL was introduced");
+        Check(name.empty() == once.empty(), "a name became empty");
+        Check(versalo::ConvertName(once, rule) == once, "a second run changed the name");
     }
     const bool ascii = std::ranges::all_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii && locale != "tr" && locale != "az") {
-        Check(versalo::ToUpperText(name) == IcuMapped(name, true), "ASCII upper case differs from ICU", name);
-        Check(versalo::ToLowerText(name) == IcuMapped(name, false), "ASCII lower case differs from ICU",
-              name);
+        Check(versalo::ToUpperText(name) == IcuMapped(name, true), "ASCII upper case differs from ICU");
+        Check(versalo::ToLowerText(name) == IcuMapped(name, false), "ASCII lower case differs from ICU");
     }
     return 0;
 }

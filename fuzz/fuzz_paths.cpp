@@ -11,10 +11,9 @@
 
 namespace {
 
-void Check(bool holds, const char* what, std::string_view path) {
+void Check(bool holds, const char* what) {
     if (!holds) {
-        std::fprintf(stderr, "property violated: %s\n  path: '%.*s'\n", what, static_cast<int>(path.size()),
-                     path.data());
+        std::fprintf(stderr, "property violated: %s\n", what);
         std::abort();
     }
 }
@@ -38,17 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view path = text.substr(0, text.find('\0'));
     const versalo::SplitPath split = versalo::SplitLastComponent(path);
     Check(!split.parent.empty() && split.leaf.find('/') == std::string::npos,
-          "parent empty or leaf with a slash", path);
+          "parent empty or leaf with a slash");
     if (path.find_first_not_of('/') == std::string_view::npos) {
-        Check(path.empty() ? split.parent == "." : split.parent == "/" && split.leaf.empty(), "the root",
-              path);
+        Check(path.empty() ? split.parent == "." : split.parent == "/" && split.leaf.empty(), "the root");
         return 0;
     }
     const std::string joined = versalo::JoinPath(split.parent, split.leaf);
     const bool bare = Normalised(path).find('/') == std::string::npos;
     Check(
         bare ? split.parent == "." && split.leaf == Normalised(path) : Normalised(joined) == Normalised(path),
-        "JoinPath(SplitLastComponent(path)) names another entry", path);
-    Check(path.front() != '/' || split.parent.front() == '/', "an absolute path got a relative parent", path);
+        "JoinPath(SplitLastComponent(path)) names another entry");
+    Check(path.front() != '/' || split.parent.front() == '/', "an absolute path got a relative parent");
     return 0;
 }

@@ -12,7 +12,6 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,38 +30,24 @@ namespace {
 using test::TempTree;
 using Names = std::vector<std::string>;
 
-struct Box {
-    QString text;
-    QMessageBox::Icon icon;
-};
-
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        // Every message box that comes up is noted and answered with the next answer (else OK).
+        // Every message box that comes up is noted and answered with m_answer.
         QObject::connect(&m_answerer, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible()) {
-                return;
+            if (box != nullptr && box->isVisible()) {
+                m_boxes.push_back(box->icon());
+                QTest::mouseClick(box->button(m_answer), Qt::LeftButton);
             }
-            m_boxes.push_back({box->text(), box->icon()});
-            const auto answer = m_answers.empty() ? QMessageBox::Ok : m_answers.front();
-            if (!m_answers.empty()) {
-                m_answers.erase(m_answers.begin());
-            }
-            QTest::mouseClick(box->button(answer), Qt::LeftButton);
         });
         m_answerer.start(5);
     }
     void TearDown() override {
         m_form.reset();
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (qobject_cast<InfoForm*>(window) != nullptr) {
-                window->close();
-            }
-        }
+        delete Info();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -77,41 +62,53 @@ protected:
             .value(QStringLiteral("Versalo/") + QLatin1String(key), QStringLiteral("-"))
             .toString();
     }
+    static InfoForm* Info() {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* info = qobject_cast<InfoForm*>(window)) {
+                return info;
+            }
+        }
+        return nullptr;
+    }
 
-    MainForm& Start() {
+    void Start() {
         m_form = std::make_unique<MainForm>([this](const QUrl& url) { m_opened.push_back(url); });
         m_form->show();
-        return *m_form;
     }
     DropZone* Zone() const { return m_form->findChild<DropZone*>(); }
     // Clicks the control with this caption, as the user does.
     void Click(const QString& caption) const {
         for (QAbstractButton* button : m_form->findChildren<QAbstractButton*>()) {
             if (button->text() == caption) {
-                QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, 4));
-                return;
+                return QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, 4));
             }
         }
         ADD_FAILURE() << caption.toStdString();
     }
 
-    // Drops the files on the middle of the drop zone, as the window system delivers a drop.
-    bool Drop(const TempTree& tree, const Names& relative) const {
+    // Drops the files (or, without a tree, the text) on the middle of the drop zone, as the window
+    // system delivers a drop.
+    bool Drop(const TempTree* tree, const Names& items) const {
         QMimeData mime;
         QList<QUrl> urls;
-        for (const std::string& path : relative) {
-            urls.append(QUrl::fromLocalFile(QString::fromStdString(tree.Path(path))));
+        for (const std::string& item : items) {
+            urls.append(QUrl::fromLocalFile(QString::fromStdString(tree != nullptr ? tree->Path(item) : "")));
         }
-        mime.setUrls(urls);
-        return Drop(mime);
-    }
-    bool Drop(const QMimeData& mime) const {
+        tree != nullptr ? mime.setUrls(urls) : mime.setText(QString::fromStdString(items.at(0)));
         const QPoint point = Zone()->mapTo(m_form.get(), Zone()->rect().center());
         QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(m_form->windowHandle(), &enter);
         QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(m_form->windowHandle(), &drop);
         return drop.isAccepted();
+    }
+    // The undo entry of the drop zone's context menu, opened as a right click does.
+    QAction* UndoInMenu() const {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, Zone()->rect().center(),
+                                Zone()->mapToGlobal(Zone()->rect().center()));
+        QCoreApplication::sendEvent(Zone(), &event);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu == nullptr ? nullptr : menu->actions().at(0);
     }
 
     // Lets the window run its events until done() holds, for a bounded number of rounds.
@@ -126,20 +123,17 @@ protected:
 
     QTemporaryDir m_config;
     QTimer m_answerer;
-    std::vector<QMessageBox::StandardButton> m_answers;
-    std::vector<Box> m_boxes;
+    QMessageBox::StandardButton m_answer = QMessageBox::Ok;
+    std::vector<QMessageBox::Icon> m_boxes;
     std::vector<QUrl> m_opened;
     std::unique_ptr<MainForm> m_form;
 };
 
 TEST_F(WindowTest, DropsRenameFilesAndFoldersWithTheChosenCase) {
     TempTree tree;
-    tree.File("Brief.TXT");
-    tree.File("Was NUN?.MP3");  // a "?" is an ordinary character of a name
-    tree.File("Fotos/Urlaub AM Meer.JPG");
-    tree.File("Bleibt.TXT");
+    tree.Build("Brief.TXT|Was NUN?.MP3|Fotos/Urlaub AM Meer.JPG|Bleibt.TXT");  // "?" is just a character
     Start();
-    ASSERT_TRUE(Drop(tree, {"Brief.TXT", "Fotos", "Was NUN?.MP3"}));
+    ASSERT_TRUE(Drop(&tree, {"Brief.TXT", "Fotos", "Was NUN?.MP3"}));
     // The batch starts only after the drop event has returned to the file manager.
     EXPECT_EQ(tree.Names().at(1), "Brief.TXT");
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt" && Idle(); }));
@@ -149,30 +143,26 @@ TEST_F(WindowTest, DropsRenameFilesAndFoldersWithTheChosenCase) {
     // A click on GROSS is stored and used by the next drop; text is no file list.
     Click("&GROSS");
     EXPECT_EQ(Stored("CaseType"), "0");
-    ASSERT_TRUE(Drop(tree, {"brief.txt"}));
+    ASSERT_TRUE(Drop(&tree, {"brief.txt"}));
     ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot().count("BRIEF.TXT") == 1; }));
-    QMimeData text;
-    text.setText(QStringLiteral("Bleibt.TXT"));
-    ASSERT_TRUE(Drop(text));
+    ASSERT_TRUE(Drop(nullptr, {"Bleibt.TXT"}));
     ASSERT_TRUE(ProcessUntil([&] { return !m_boxes.empty(); }));
-    EXPECT_EQ(m_boxes[0].icon, QMessageBox::Information);
+    EXPECT_EQ(m_boxes[0], QMessageBox::Information);
     EXPECT_EQ(tree.Snapshot().count("Bleibt.TXT"), 1U);
 }
 
 TEST_F(WindowTest, TheProgressBarMovesWhileOneBigFolderIsRenamed) {
     TempTree tree;
-    for (const char* sub : {"A", "B", "C", "D"}) {
-        tree.File(std::string("Fotos/") + sub + "/BILD.JPG");
-        tree.File(std::string("Fotos/") + sub + "/TIEF/BILD.JPG");
-    }
+    tree.Build(
+        "Fotos/A/BILD.JPG|Fotos/A/TIEF/BILD.JPG|Fotos/B/BILD.JPG|Fotos/B/TIEF/BILD.JPG|Fotos/C/BILD.JPG|"
+        "Fotos/C/TIEF/BILD.JPG|Fotos/D/BILD.JPG|Fotos/D/TIEF/BILD.JPG");
     Start();
     std::vector<int> values;
     QObject::connect(m_form->findChild<QProgressBar*>(), &QProgressBar::valueChanged,
                      [&values](int value) { values.push_back(value); });
-    ASSERT_TRUE(Drop(tree, {"Fotos"}));
+    ASSERT_TRUE(Drop(&tree, {"Fotos"}));
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names() == Names{"fotos"} && Idle(); }));
     EXPECT_EQ(values, (std::vector<int>{25, 50, 75, 100, 0}));
-    EXPECT_EQ(tree.Snapshot().count("fotos/d/tief/bild.jpg"), 1U);
 }
 
 TEST_F(WindowTest, StartsFromStoredAndFromDamagedSettings) {
@@ -182,25 +172,22 @@ TEST_F(WindowTest, StartsFromStoredAndFromDamagedSettings) {
     Start();
     EXPECT_EQ(m_form->pos(), QPoint(45, 30));
     EXPECT_FALSE(m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    ASSERT_TRUE(Drop(tree, {"ÄRGER IM büro.TXT"}));
+    ASSERT_TRUE(Drop(&tree, {"ÄRGER IM büro.TXT"}));
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names() == Names{"Ärger im büro.txt"}; }));
     // Stored zeros stay as they are; closing stores the position.
     EXPECT_EQ(Stored("Methode"), "0");
     m_form->move(60, 90);
     Click("&Ende");
-    EXPECT_EQ(Stored("_Top"), "1350");
-    EXPECT_EQ(Stored("_Left"), "900");
+    EXPECT_EQ(Stored("_Top") + " " + Stored("_Left"), "1350 900");
 
     // Garbage gives the defaults (klein, both boxes set), which are stored at once.
     WriteSettings("[Versalo]\nCaseType=7\nFloating=ja\nMethode=1, 2\n_Top=x\n\x01\xff[[\n");
     tree.File("NEU.TXT");
     Start();
     EXPECT_TRUE(m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    ASSERT_TRUE(Drop(tree, {"NEU.TXT"}));
+    ASSERT_TRUE(Drop(&tree, {"NEU.TXT"}));
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(0) == "neu.txt"; }));
-    EXPECT_EQ(Stored("CaseType"), "1");
-    EXPECT_EQ(Stored("Floating"), "1");
-    EXPECT_EQ(Stored("Methode"), "1");
+    EXPECT_EQ(Stored("CaseType") + Stored("Floating") + Stored("Methode"), "111");
 }
 
 class CloseDuringBatch : public WindowTest,
@@ -210,12 +197,12 @@ TEST_P(CloseDuringBatch, AsksAndGoesOnOrStops) {
     // One wide folder: the close box is clicked at the batch's first look at the window's events,
     // which comes within the folder.
     TempTree tree;
-    constexpr std::size_t kFiles = 600;
-    for (std::size_t i = 0; i < kFiles; ++i) {
+    constexpr long kFiles = 600;
+    for (long i = 0; i < kFiles; ++i) {
         tree.File("Gross/F" + std::to_string(i) + ".TXT");
     }
     Start();
-    m_answers = {GetParam()};
+    m_answer = GetParam();
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (!Idle()) {
@@ -224,111 +211,76 @@ TEST_P(CloseDuringBatch, AsksAndGoesOnOrStops) {
         }
     });
     closer.start(0);
-    ASSERT_TRUE(Drop(tree, {"Gross"}));
+    ASSERT_TRUE(Drop(&tree, {"Gross"}));
     ASSERT_TRUE(ProcessUntil([&] { return !m_boxes.empty() && (Idle() || !m_form->isVisible()); }));
     ProcessUntil([] { return false; });
-    ASSERT_EQ(m_boxes.size(), 1U);
-    EXPECT_EQ(m_boxes[0].icon, QMessageBox::Question);
+    EXPECT_EQ(m_boxes, std::vector{QMessageBox::Question});
     const Names names = tree.Names(tree.Names().at(0));
-    const auto lower = std::count_if(names.begin(), names.end(), [](const auto& n) { return n[0] == 'f'; });
-    if (GetParam() == QMessageBox::No) {
-        EXPECT_EQ(lower, kFiles);
-        EXPECT_TRUE(m_form->isVisible());
-        EXPECT_EQ(Stored("_Top"), "-");
-    } else {
-        EXPECT_GT(lower, 0);
-        EXPECT_LT(lower, kFiles);
-        EXPECT_FALSE(m_form->isVisible());
-        EXPECT_NE(Stored("_Top"), "-");
-    }
+    const long lower = std::count_if(names.begin(), names.end(), [](const auto& n) { return n[0] == 'f'; });
+    const bool stop = GetParam() == QMessageBox::Yes;
+    EXPECT_EQ(lower == kFiles, !stop);
+    EXPECT_GT(lower, 0);
+    EXPECT_EQ(m_form->isVisible(), !stop);
+    EXPECT_EQ(Stored("_Top") != "-", stop);
 }
 INSTANTIATE_TEST_SUITE_P(BothAnswers, CloseDuringBatch, ::testing::Values(QMessageBox::Yes, QMessageBox::No),
                          [](const auto& answer) { return answer.param == QMessageBox::Yes ? "Ja" : "Nein"; });
 
 TEST_F(WindowTest, TheUndoMenuTakesTheLastDropBack) {
     TempTree tree;
-    tree.File("Fotos/McDonald.TXT", "a");
-    tree.File("Fotos/Ürlaub/ÄRGER.Doc", "b");
-    tree.File("Zwei.TXT", "2");
-    const auto before = tree.Snapshot();
+    tree.Build("Fotos/McDonald.TXT|Fotos/Ürlaub/ÄRGER.Doc|Zwei.TXT");
+    auto expected = tree.Snapshot();
     Start();
-    const auto undoInMenu = [this] {
-        QContextMenuEvent event(QContextMenuEvent::Mouse, Zone()->rect().center(),
-                                Zone()->mapToGlobal(Zone()->rect().center()));
-        QCoreApplication::sendEvent(Zone(), &event);
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        EXPECT_NE(menu, nullptr);
-        return menu == nullptr ? nullptr : menu->actions().at(0);
-    };
-    QAction* undo = undoInMenu();
-    ASSERT_NE(undo, nullptr);
-    EXPECT_FALSE(undo->isEnabled());
-    QApplication::activePopupWidget()->close();
-
-    ASSERT_TRUE(Drop(tree, {"Fotos", "Zwei.TXT"}));
-    ASSERT_TRUE(ProcessUntil([&] { return tree.Names() == Names{"fotos", "zwei.txt"} && Idle(); }));
-    tree.File("Zwei.TXT", "neu");  // the old name is taken meanwhile: that rename stays
-    undo = undoInMenu();
-    ASSERT_NE(undo, nullptr);
-    ASSERT_TRUE(undo->isEnabled());
-    undo->trigger();
-    QApplication::activePopupWidget()->close();
-    ASSERT_TRUE(ProcessUntil([&] { return !m_boxes.empty() && Idle(); }));
-    auto expected = before;
+    for (int round = 0; round < 3; ++round) {  // before any drop, after one, after the undo
+        QAction* undo = UndoInMenu();
+        ASSERT_NE(undo, nullptr);
+        EXPECT_EQ(undo->isEnabled(), round == 1);
+        QApplication::activePopupWidget()->close();
+        if (round == 1) {
+            undo->trigger();
+            ASSERT_TRUE(ProcessUntil([&] { return !m_boxes.empty() && Idle(); }));
+        } else if (round == 0) {
+            ASSERT_TRUE(Drop(&tree, {"Fotos", "Zwei.TXT"}));
+            ASSERT_TRUE(ProcessUntil([&] { return tree.Names() == Names{"fotos", "zwei.txt"} && Idle(); }));
+            tree.File("Zwei.TXT", "neu");  // the old name is taken meanwhile: that rename stays
+        }
+    }
     expected["Zwei.TXT"] = "neu";
-    expected["zwei.txt"] = "2";
+    expected["zwei.txt"] = "Zwei.TXT";
     EXPECT_EQ(tree.Snapshot(), expected);
-    EXPECT_EQ(m_boxes[0].icon, QMessageBox::Warning);
-    EXPECT_TRUE(test::TemporaryNamesBelow(tree.Root()).empty());
-    // An undo cannot itself be undone.
-    undo = undoInMenu();
-    ASSERT_NE(undo, nullptr);
-    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_EQ(m_boxes[0], QMessageBox::Warning);
 }
 
 TEST_F(WindowTest, InfoAndHelpOpenTheirTargetsAndTheDialogJoinsTheTopBand) {
     Start();
     Click("&Hilfe");
     ASSERT_EQ(m_opened.size(), 1U);
-    EXPECT_TRUE(m_opened[0].isLocalFile());
     EXPECT_TRUE(QFile::exists(m_opened[0].toLocalFile())) << m_opened[0].toString().toStdString();
-
     Click("&Info");  // "Immer oben" is set by default: the dialog must not hide behind the window
-    InfoForm* info = nullptr;
-    ASSERT_TRUE(ProcessUntil([&] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            info = info != nullptr ? info : qobject_cast<InfoForm*>(window);
-        }
-        return info != nullptr && info->isVisible();
-    }));
-    EXPECT_TRUE(info->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    ASSERT_TRUE(ProcessUntil([&] { return Info() != nullptr && Info()->isVisible(); }));
+    EXPECT_TRUE(Info()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     // The buttons from left to right: mail, news, registration, close.
-    QList<QPushButton*> buttons = info->findChildren<QPushButton*>();
-    ASSERT_EQ(buttons.size(), 4);
+    QList<QAbstractButton*> buttons = Info()->findChildren<QAbstractButton*>();
     std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
-    for (QPushButton* button : buttons) {
+    for (QAbstractButton* button : buttons) {
         QTest::mouseClick(button, Qt::LeftButton);
     }
     ASSERT_EQ(m_opened.size(), 4U);
     EXPECT_EQ(m_opened[1].scheme(), "mailto");
-    EXPECT_TRUE(m_opened[1].query().startsWith("subject=Versalo")) << m_opened[1].toString().toStdString();
     EXPECT_EQ(m_opened[2].path(), "/new.htm");
     EXPECT_EQ(m_opened[3].path(), "/register");
-    EXPECT_EQ(m_opened[2].host(), m_opened[3].host());
-    EXPECT_FALSE(info->isVisible());
+    EXPECT_FALSE(Info()->isVisible());
 }
 
 TEST_F(WindowTest, PathsOnTheCommandLineAreOneDrop) {
     TempTree tree;
-    tree.File("Eins.TXT");
-    tree.File("-Zwei.TXT");
+    tree.Build("Eins.TXT|-Zwei.TXT");
     WriteSettings("[Versalo]\nCaseType=0\n");
     QProcess program;
     program.setWorkingDirectory(QString::fromStdString(tree.Root()));
     program.start(
         QStringLiteral(VERSALO_WINDOW_PROGRAM),
         {QString::fromStdString(tree.Path("Eins.TXT")), QStringLiteral("--"), QStringLiteral("-Zwei.TXT")});
-    ASSERT_TRUE(program.waitForStarted());
     for (int round = 0; round < 100 && tree.Names() != Names{"-ZWEI.TXT", "EINS.TXT"}; ++round) {
         program.waitForFinished(100);
     }

@@ -2,20 +2,6 @@
 
 namespace versalo::test {
 
-void RecordingHost::SetProgress(float percent) {
-    calls.push_back("progress " + std::to_string(percent));
-}
-
-void RecordingHost::ShowSkipped(const SkipReport& report) {
-    skipped = report.Entries();
-    calls.push_back("skipped");
-}
-
-void RecordingHost::BatchFinished() {
-    ++beeps;
-    calls.push_back("finished");
-}
-
 void RecordingHost::ProcessEvents() {
     ++eventRounds;
     if (onEvents) {
