@@ -86,10 +86,6 @@ Process::Process(std::vector<std::string> argv, const RunOptions& options) : m_g
     ::close(in);
     ::close(out[1]);
     m_out = out[0];
-    if (options.closedOutput) {
-        ::close(m_out);
-        m_out = -1;
-    }
 }
 
 Process::~Process() {
@@ -122,7 +118,7 @@ void Process::Signal(int signal) {
 
 RunResult Process::Finish() {
     RunResult result;
-    result.out = m_out >= 0 ? ReadAll(m_out) : "";
+    result.out = ReadAll(m_out);
     int status = 0;
     while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }

@@ -43,7 +43,6 @@ private:
     std::string m_root;
 };
 
-Snapshot SnapshotOf(const std::string& root);
 // The items of a text that lists them separated by "|".
 std::vector<std::string> Split(const std::string& text);
 // The paths of a snapshot that are not folders.
