@@ -3,6 +3,8 @@
 // (both with -v): the dry run changes nothing and lists and reports exactly what the real run
 // does, the real run loses nothing and lists no control character raw.
 #include <algorithm>
+#include <iterator>
+#include <tuple>
 
 #include "tests/support/run.h"
 #include "tests/support/temp_tree.h"
@@ -119,13 +121,8 @@ TEST_P(CliTable, DryRunThenRealRun) {
     }
     tree.Build(row.tree);
     const Snapshot before = tree.Snapshot();
-    Strings args{"versalo-cli", "-v"};
-    if (twoMoves) {
-        args.push_back("-t");
-    }
-    for (const std::string& arg : Split(row.args)) {
-        args.push_back(arg);
-    }
+    Strings args{"versalo-cli", "-v", twoMoves ? "-t" : "-l"};
+    std::ranges::copy(Split(row.args), std::back_inserter(args));
     Strings dryArgs = args;
     dryArgs.insert(dryArgs.begin() + 1, "-n");
     const RunOptions options{.folder = tree.Root(), .env = Split(row.env)};
@@ -145,13 +142,10 @@ TEST_P(CliTable, DryRunThenRealRun) {
     }
     EXPECT_TRUE(row.status != 0 || !row.report.empty() || real.err.empty()) << real.err;
     if (row.dryKnows) {
-        EXPECT_EQ(dry.out, real.out);
-        EXPECT_EQ(dry.err, real.err);
-        EXPECT_EQ(dry.status, real.status);
+        EXPECT_EQ(std::tie(dry.out, dry.err, dry.status), std::tie(real.out, real.err, real.status));
     }
     EXPECT_TRUE(
-        std::none_of(real.out.begin(), real.out.end(), [](char c) { return c != '\n' && (c & 0xE0) == 0; }));
-    EXPECT_EQ(real.out.find('\x7F'), std::string::npos);
+        std::ranges::none_of(real.out, [](char c) { return (c != '\n' && (c & 0xE0) == 0) || c == 0x7F; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CliTable, ::testing::Combine(::testing::ValuesIn(kRows), ::testing::Bool()),

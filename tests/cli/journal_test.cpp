@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "tests/support/run.h"
 #include "tests/support/temp_tree.h"
@@ -67,9 +68,7 @@ TEST_P(JournalTable, RunChangeUndo) {
     const std::string journal = elsewhere.Path("journal");
     if (!row.run.empty()) {
         std::vector<std::string> args{"versalo-cli", "--journal", journal, twoMoves ? "-t" : "-l"};
-        for (const std::string& arg : Split(row.run)) {
-            args.push_back(arg);
-        }
+        std::ranges::copy(Split(row.run), std::back_inserter(args));
         const RunResult run = RunProgram(args, {.folder = tree.Root()});
         ASSERT_LE(run.status, 1) << run.err;  // 1: a name that is not UTF-8 kept
         std::ifstream in(journal);
