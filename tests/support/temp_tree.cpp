@@ -84,6 +84,10 @@ void Walk(int dirfd, const std::string& prefix, Snapshot& out) {
     }
 }
 
+bool Temporary(const std::string& relative) {
+    return relative.substr(relative.rfind('/') + 1).starts_with("ZX");
+}
+
 }  // namespace
 
 TempTree::TempTree() {
@@ -189,12 +193,6 @@ std::vector<std::string> Files(const Snapshot& snapshot) {
     }
     return files;
 }
-
-namespace {
-bool Temporary(const std::string& relative) {
-    return relative.substr(relative.rfind('/') + 1).starts_with("ZX");
-}
-}  // namespace
 
 std::vector<std::string> TemporaryNamesBelow(const std::string& root) {
     std::vector<std::string> found;
