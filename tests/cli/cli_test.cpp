@@ -35,8 +35,6 @@ struct Row {
 };
 
 const std::string kGrowing = Repeat("\xCE\x90", 127);  // 254 bytes; 762 under upper case
-const std::string kSharpS = Repeat("\xC3\x9F", 127);   // 254 bytes, and as many as "SS"
-const std::string kTr = "LANG=tr_TR.UTF-8|LC_ALL=tr_TR.UTF-8";
 const std::string kOdd =
     "Odd/WAS?|Odd/NEU\nZEILE|Odd/ LEAD|Odd/TRAIL |Odd/TAB\tX|Odd/BACK\\SLASH|Odd/-DASH|Odd/STAR*|"
     "Odd/IT'S|Odd/\x1B[31mROT|Odd/$HOME|Odd/\xF0\x9F\x98\x80"
@@ -70,9 +68,9 @@ const Row kRows[] = {
     {"NotUtf8", "Box/\xFFOdd/INNER|Box/CUT\xC3|Box/OVER\xC0\xAFLONG|Box/SUR\xED\xA0\x80", "Box",
      "box/CUT\xC3|box/OVER\xC0\xAFLONG|box/SUR\xED\xA0\x80|box/\xFFOdd/inner", 1,
      "'box/'$'\\377''Odd': der Name ist kein gültiges UTF-8|4 Einträge haben ihren Namen behalten"},
-    {"TooLongAfterUpper", "W/" + kGrowing + "|W/" + kSharpS, "-u|W", "W/" + kGrowing + "|W/" + Repeat("SS", 127), 1,
+    {"TooLongAfterUpper", "W/" + kGrowing + "|W/" + Repeat("\xC3\x9F", 127), "-u|W", "W/" + kGrowing + "|W/" + Repeat("SS", 127), 1,
      "zu lang", "", "", false},
-    {"TurkishUpper", "istanbul|izmir", "-u|istanbul|izmir", "\xC4\xB0STANBUL|\xC4\xB0ZM\xC4\xB0R", 0, "", kTr},
+    {"TurkishUpper", "istanbul|izmir", "-u|istanbul|izmir", "\xC4\xB0STANBUL|\xC4\xB0ZM\xC4\xB0R", 0, "", "LANG=tr_TR.UTF-8|LC_ALL=tr_TR.UTF-8"},
     {"OddCharacters", kOdd, "Odd/.", "Odd/was?|Odd/neu\nzeile|Odd/ lead|Odd/trail |Odd/tab\tx|Odd/back\\slash|Odd/-dash|"
      "Odd/star*|Odd/it's|Odd/\x1B[31mrot|Odd/$home|Odd/\xF0\x9F\x98\x80" "a|Odd/c1\xC2\x85x|Odd/\x7F" "del", 0,
      "'Odd/./IT'\\''S' -> 'Odd/./it'\\''s'|'Odd/./NEU'$'\\n''ZEILE' -> "},

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -16,7 +15,6 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace versalo::test {
 namespace {
@@ -103,19 +101,12 @@ TempTree::TempTree() {
 }
 
 TempTree::~TempTree() {
-    // Every mount below the root, the deepest first, found where it is now: a run renames the
-    // folders on its way.
-    std::ifstream mounts("/proc/self/mounts");
-    std::vector<std::string> below;
-    for (std::string device, point, rest; mounts >> device >> point && std::getline(mounts, rest);) {
-        if (point.starts_with(m_root + "/")) {
-            below.push_back(point);
-        }
-    }
-    std::sort(below.rbegin(), below.rend());
-    std::for_each(below.begin(), below.end(), Unmount);
-    // rm walks a tree of any depth; --one-file-system in case a mount could not be undone.
-    std::system(("rm -rf --one-file-system '" + m_root + "'").c_str());
+    // Every mount below the root, found where it is now (a run renames the folders on its way),
+    // detached, the deepest first; rm walks a tree of any depth and stays on its file system.
+    const std::string unmount =
+        "findmnt -rn -o TARGET | grep -F '" + m_root + "/' | sort -r | xargs -r umount -l";
+    [[maybe_unused]] const int status =
+        std::system((unmount + "; rm -rf --one-file-system '" + m_root + "'").c_str());
 }
 
 std::string TempTree::Path(const std::string& relative) const {
@@ -125,12 +116,7 @@ std::string TempTree::Path(const std::string& relative) const {
 void TempTree::File(const std::string& relative, const std::string& content) {
     const std::string& text = content.empty() ? relative : content;
     AtParent(m_root, relative, [&](int dirfd, const std::string& leaf) {
-        const int fd =
-            ::openat(dirfd, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-        const bool written =
-            fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        ::close(fd);
-        return written;
+        return static_cast<bool>(std::ofstream(At(dirfd, leaf), std::ios::binary) << text);
     });
 }
 
@@ -222,10 +208,7 @@ std::vector<std::string> TemporaryNamesBelow(const std::string& root) {
 }
 
 void Unmount(const std::string& dir) {
-    for (int attempt = 0; attempt < 20 && ::umount2(dir.c_str(), 0) != 0 && errno == EBUSY; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ::umount2(dir.c_str(), MNT_DETACH);
+    ::umount2(dir.c_str(), MNT_DETACH);  // at once, even while the file system is still busy
 }
 
 }  // namespace versalo::test
