@@ -1,10 +1,10 @@
 // versalo-cli as tables: every row a tree, the arguments, the names afterwards, the exit status and
 // pieces of the report. Each row runs under both methods, first as a dry run and then for real
 // (both with -v): the dry run changes nothing and lists and reports exactly what the real run
-// does, the real run loses nothing, and every listed line pasted into bash names an entry that is
-// there.
+// does, the real run loses nothing and lists no control character raw.
 #include <algorithm>
-#include <set>
+#include <iterator>
+#include <tuple>
 
 #include "tests/support/run.h"
 #include "tests/support/temp_tree.h"
@@ -35,13 +35,20 @@ struct Row {
 };
 
 const std::string kGrowing = Repeat("\xCE\x90", 127);  // 254 bytes; 762 under upper case
-const std::string kSharpS = Repeat("\xC3\x9F", 127);   // 254 bytes, and as many as "SS"
-const std::string kTr = "LANG=tr_TR.UTF-8|LC_ALL=tr_TR.UTF-8";
 const std::string kOdd =
     "Odd/WAS?|Odd/NEU\nZEILE|Odd/ LEAD|Odd/TRAIL |Odd/TAB\tX|Odd/BACK\\SLASH|Odd/-DASH|Odd/STAR*|"
     "Odd/IT'S|Odd/\x1B[31mROT|Odd/$HOME|Odd/\xF0\x9F\x98\x80"
     "A|Odd/C1\xC2\x85X|Odd/\x7F"
     "DEL";
+
+// Many/F0|...|Many/F299, more than one read of a folder returns.
+std::string Many(const std::string& prefix) {
+    std::string items = prefix + "0";
+    for (int i = 1; i < 300; ++i) {
+        items += "|" + prefix + std::to_string(i);
+    }
+    return items;
+}
 
 // clang-format off
 const Row kRows[] = {
@@ -49,60 +56,39 @@ const Row kRows[] = {
      "'Box' -> 'box'\n'box/|'box/ReadMe.TXT' -> 'box/readme.txt'\n"},
     {"Upper", "box/straße/grüße.doc", "--upper|box", "BOX/STRASSE/GRÜSSE.DOC"},
     {"CapitalOnTheWorkingFolder", "über Alles.Doc|1st Report.doc|mein BRIEF.TXT", "-c|.", "1st report.doc|Mein brief.txt|Über alles.doc"},
-    {"TheLastRuleGiven", "ÜBER.TXT", "-u|--lower|ÜBER.TXT", "über.txt"},
     {"Abbreviations", "bOx/iN.txt", "--up|--verb|bOx", "BOX/IN.TXT"},
-    {"AbbreviatedCapital", "bOx/iN.txt", "--cap|bOx", "Box/In.txt"},
     {"OptionsAfterPathsAndBundled", "box/inner.txt", "box|-uv", "BOX/INNER.TXT", 0, "'BOX/inner.txt' -> 'BOX/INNER.TXT'"},
     {"DoubleDashEndsOptions", "-V|-UP", "--|-V|-UP", "-up|-v"},
-    {"NothingToDo", "box/all/lower.txt", "box", "box/all/lower.txt"},
     {"DotNamesLeftAlone", "Box/.Hidden/INSIDE|Box/.Profile|Box/Shown", "Box", "box/.Hidden/INSIDE|box/.Profile|box/shown"},
     {"Collision", "Box/README|Box/readme|Box/Other.txt", "Box", "box/README|box/other.txt|box/readme", 1,
      "'box/README': der neue Name 'readme' ist bereits vergeben|1 Eintrag hat seinen Namen behalten"},
     {"CollisionFirstPathWins", "Foo|FOO", "FOO|Foo", "Foo|foo <- FOO", 1, "bereits vergeben"},
-    {"CollisionOtherOrder", "Foo|FOO", "Foo|FOO", "FOO|foo <- Foo", 1, "bereits vergeben"},
-    {"ThreeSpellingsUpper", "d/Foo|d/FOO|d/foo", "-u|d", "D/FOO|D/Foo|D/foo", 1, "2 Einträge haben ihren Namen behalten"},
     {"DroppedFolderCollidesAndIsWalked", "box/|BOX/INNER", "BOX", "BOX/inner", 1, "'BOX': der neue"},
-    {"SharpSLower", "d/STRASSE|d/straße", "d", "d/strasse|d/straße"},
     {"SharpSUpper", "d/STRASSE|d/straße", "-u|d", "D/STRASSE|D/straße", 1, "'D/straße': der neue Name 'STRASSE' ist bereits vergeben"},
     {"NotUtf8", "Box/\xFFOdd/INNER|Box/CUT\xC3|Box/OVER\xC0\xAFLONG|Box/SUR\xED\xA0\x80", "Box",
      "box/CUT\xC3|box/OVER\xC0\xAFLONG|box/SUR\xED\xA0\x80|box/\xFFOdd/inner", 1,
      "'box/'$'\\377''Odd': der Name ist kein gültiges UTF-8|4 Einträge haben ihren Namen behalten"},
-    {"TooLongAfterUpper", "W/" + kGrowing + "|W/" + kSharpS, "-u|W", "W/" + kGrowing + "|W/" + Repeat("SS", 127), 1,
+    {"TooLongAfterUpper", "W/" + kGrowing + "|W/" + Repeat("\xC3\x9F", 127), "-u|W", "W/" + kGrowing + "|W/" + Repeat("SS", 127), 1,
      "zu lang", "", "", false},
-    {"BeyondTheBasicPlane", "\xF0\x90\x90\xA8XYZ", "-c|\xF0\x90\x90\xA8XYZ", "\xF0\x90\x90\x80xyz"},
-    {"CombiningMarksKeepTheirForm", "d/U\xCC\x88" "BER|d/\xC3\x9C" "BER", "d/.", "d/u\xCC\x88" "ber|d/\xC3\xBC" "ber"},
-    {"TurkishUpper", "istanbul|izmir", "-u|istanbul|izmir", "\xC4\xB0STANBUL|\xC4\xB0ZM\xC4\xB0R", 0, "", kTr},
-    {"TurkishLower", "ISPARTA", "ISPARTA", "\xC4\xB1sparta", 0, "", kTr},
+    {"TurkishUpper", "istanbul|izmir", "-u|istanbul|izmir", "\xC4\xB0STANBUL|\xC4\xB0ZM\xC4\xB0R", 0, "", "LANG=tr_TR.UTF-8|LC_ALL=tr_TR.UTF-8"},
     {"OddCharacters", kOdd, "Odd/.", "Odd/was?|Odd/neu\nzeile|Odd/ lead|Odd/trail |Odd/tab\tx|Odd/back\\slash|Odd/-dash|"
      "Odd/star*|Odd/it's|Odd/\x1B[31mrot|Odd/$home|Odd/\xF0\x9F\x98\x80" "a|Odd/c1\xC2\x85x|Odd/\x7F" "del", 0,
      "'Odd/./IT'\\''S' -> 'Odd/./it'\\''s'|'Odd/./NEU'$'\\n''ZEILE' -> "},
-    {"QuestionMarkInAPath", "Was?/NUN?.MP3|OTHER.TXT", "Was?|OTHER.TXT", "other.txt|was?/nun?.mp3"},
     {"LinksRenamedNotFollowed", "Target/INSIDE.TXT|Box/LOOP -> ..|Box/SELF -> SELF|Box/TO TARGET -> ../Target|ALONE -> Target",
      "Box|ALONE/", "Target/INSIDE.TXT|alone|box/loop|box/self|box/to target"},
     {"MissingPaths", "THERE.TXT|datei.txt", "Missing/NOTHERE|FEHLT/.|FEHLT/..|datei.txt/.||THERE.TXT", "datei.txt|there.txt", 1,
      "'Missing/NOTHERE'|'FEHLT/.'|'FEHLT/..'|'datei.txt/.'|'':"},
     {"FolderDot", "TOP/SUB/FILE.TXT|TOP/OTHER/FILE.TXT", "TOP/SUB/.", "TOP/OTHER/FILE.TXT|TOP/SUB/file.txt"},
-    {"FolderDotDot", "TOP/SUB/FILE.TXT|TOP/OTHER/FILE.TXT", "TOP/SUB/..", "TOP/other/file.txt|TOP/sub/file.txt"},
     {"TrailingSlashes", "TOP/SUB/FILE.TXT|TOP/OTHER/FILE.TXT", "TOP/OTHER///", "TOP/SUB/FILE.TXT|TOP/other/file.txt"},
     // What bash makes of **/* with globstar: every folder before what is in it.
     {"GlobstarList", "A/B/C.TXT|A/B/D/E.TXT|A/F.TXT", "A|A/B|A/B/C.TXT|A/B/D|A/B/D/E.TXT|A/F.TXT", "a/b/c.txt|a/b/d/e.txt|a/f.txt"},
-    {"BelowThenAbove", "A/B/C.TXT|A/B/D/E.TXT|A/F.TXT", "A/B/D|A/B/C.TXT|A", "a/b/c.txt|a/b/d/e.txt|a/f.txt"},
+    {"AFullListing", Many("Many/F"), "Many", Many("many/f")},
     {"SameFileTwice", "FILE", "FILE|FILE", "file", 1, "'FILE'"},
     {"OneFileSystem", "TOP/A.TXT|TOP/MNT/INNER.TXT", "-x|TOP", "top/MNT/INNER.TXT|top/a.txt", 0,
      "1 Ordner auf einem anderen Dateisystem wurde weder umbenannt noch betreten:\n'top/MNT'\n", "", "TOP/MNT"},
-    {"MountsWalkedWithoutX", "TOP/A.TXT|TOP/MNT/INNER.TXT", "TOP", "top/MNT/inner.txt|top/a.txt", 1,
-     "'top/MNT': |wird gerade benutzt", "", "TOP/MNT", false},
     {"NoPath", "", "", "", 2, "kein PFAD|versalo-cli --help"},
     {"UnknownLongOption", "KEEP", "--frobnicate|KEEP", "KEEP", 2, "unbekannte Option '--frobnicate'"},
-    {"UnknownShortOption", "KEEP", "KEEP|-uq", "KEEP", 2, "unbekannte Option '-q'"},
-    {"AmbiguousOption", "KEEP", "--u|KEEP", "KEEP", 2, "die Option '--u' ist mehrdeutig"},
-    {"ValueForAFlag", "KEEP", "--lower=1|KEEP", "KEEP", 2, "die Option '--lower' erlaubt keinen Wert"},
-    {"JournalWithoutFile", "KEEP", "--journal|-u|KEEP", "KEEP", 2, "verlangt eine DATEI"},
-    {"UndoWithPaths", "KEEP", "--undo|J|KEEP", "KEEP", 2, "keine PFADE"},
-    {"UndoWithACaseRule", "KEEP", "-u|--undo|KEEP", "KEEP", 2, "nur die Optionen -n und -v"},
     {"JournalUnwritable", "KEEP", "--journal|fehlt/j|KEEP", "KEEP", 1, "kann nicht geschrieben werden", "", "", false},
-    {"Help", "KEEP", "--help|KEEP", "KEEP", 0, "Aufruf: versalo-cli [OPTION]... PFAD...\n"},
-    {"Version", "KEEP", "KEEP|-V", "KEEP", 0, "Versalo 2."},
 };
 // clang-format on
 
@@ -119,15 +105,6 @@ Strings Files(const Snapshot& snapshot, const std::string& wanted) {
     return files;
 }
 
-// Each listing line pasted into bash: the new names it gives (or "BAD" and the line).
-Strings PastedNewNames(const std::string& listing) {
-    const std::string script =
-        "while IFS= read -r l; do [[ $l == \\'*\"' -> '\"* ]] || continue; if eval \"set -- ${l/ -> / }\" "
-        "2>/dev/null && [ $# = 2 ]; then printf '%s|' \"${2##*/}\"; else printf 'BAD %s|' \"$l\"; fi; done";
-    const std::string names = RunProgram({"bash", "-c", script}, {.input = listing}).out;
-    return Split(names.substr(0, names.size() - 1));
-}
-
 class CliTable : public ::testing::TestWithParam<std::tuple<Row, bool>> {};
 
 TEST_P(CliTable, DryRunThenRealRun) {
@@ -138,13 +115,8 @@ TEST_P(CliTable, DryRunThenRealRun) {
     }
     tree.Build(row.tree);
     const Snapshot before = tree.Snapshot();
-    Strings args{"versalo-cli", "-v"};
-    if (twoMoves) {
-        args.push_back("-t");
-    }
-    for (const std::string& arg : Split(row.args)) {
-        args.push_back(arg);
-    }
+    Strings args{"versalo-cli", "-v", twoMoves ? "-t" : "-l"};
+    std::ranges::copy(Split(row.args), std::back_inserter(args));
     Strings dryArgs = args;
     dryArgs.insert(dryArgs.begin() + 1, "-n");
     const RunOptions options{.folder = tree.Root(), .env = Split(row.env)};
@@ -164,20 +136,10 @@ TEST_P(CliTable, DryRunThenRealRun) {
     }
     EXPECT_TRUE(row.status != 0 || !row.report.empty() || real.err.empty()) << real.err;
     if (row.dryKnows) {
-        EXPECT_EQ(dry.out, real.out);
-        EXPECT_EQ(dry.err, real.err);
-        EXPECT_EQ(dry.status, real.status);
+        EXPECT_EQ(std::tie(dry.out, dry.err, dry.status), std::tie(real.out, real.err, real.status));
     }
     EXPECT_TRUE(
-        std::none_of(real.out.begin(), real.out.end(), [](char c) { return c != '\n' && (c & 0xE0) == 0; }));
-    EXPECT_EQ(real.out.find('\x7F'), std::string::npos);
-    std::set<std::string> leaves;
-    for (const auto& [path, content] : after) {
-        leaves.insert(path.substr(path.rfind('/') + 1));
-    }
-    for (const std::string& name : PastedNewNames(real.out)) {
-        EXPECT_TRUE(leaves.contains(name)) << "pasted into bash, the listing names '" << name << "'";
-    }
+        std::ranges::none_of(real.out, [](char c) { return (c != '\n' && (c & 0xE0) == 0) || c == 0x7F; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CliTable, ::testing::Combine(::testing::ValuesIn(kRows), ::testing::Bool()),

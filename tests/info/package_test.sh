@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the Debian package, unpacks it as dpkg would install it and runs the programs from there:
-# the same --version line, --help and usage errors without a display, and the window program
+# the same --version line and usage errors without a display, and the window program
 # renaming the paths it is started with as one drop, under the case rule of its settings.
 # Usage: package_test.sh CPACK BUILD_DIR
 set -u
@@ -16,7 +16,6 @@ headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
 version=$(headless "$bin/versalo-cli" --version)
 expr "$version" : 'Versalo [0-9]*\.[0-9]*\.[0-9]*$' >/dev/null || fail "versalo-cli --version: '$version'"
 [ "$(headless "$bin/versalo" --version)" = "$version" ] || fail "the two programs differ in --version"
-headless "$bin/versalo" --help | grep -q '^Aufruf: versalo ' || fail "versalo --help prints no German help"
 QT_QPA_PLATFORM=offscreen "$bin/versalo" --unbekannt 2>/dev/null
 [ $? -eq 2 ] || fail "versalo --unbekannt does not end with 2"
 mkdir -p "$work/home" "$work/config" "$work/files/Fotos"
@@ -24,10 +23,7 @@ printf '[Versalo]\nCaseType=0\nFloating=0\nMethode=1\n' >"$work/config/Quistel's
 touch "$work/files/Brief an Oma.txt" "$work/files/Fotos/urlaub.jpg" "$work/files/bleibt.txt"
 HOME="$work/home" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen \
     "$bin/versalo" "$work/files/Brief an Oma.txt" "$work/files/Fotos" >/dev/null 2>&1 &
-for _ in $(seq 300); do
-    if [ -e "$work/files/FOTOS/URLAUB.JPG" ]; then break; fi
-    sleep 0.1
-done
+for _ in $(seq 300); do [ -e "$work/files/FOTOS/URLAUB.JPG" ] && break; sleep 0.1; done
 [ -e "$work/files/BRIEF AN OMA.TXT" ] || fail "versalo FILE did not rename the file"
 [ -e "$work/files/FOTOS/URLAUB.JPG" ] || fail "versalo FOLDER did not rename the folder and its contents"
 [ -e "$work/files/bleibt.txt" ] || fail "versalo renamed a file it was not given"

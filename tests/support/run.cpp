@@ -45,17 +45,13 @@ Process::Process(std::vector<std::string> argv, const RunOptions& options) : m_g
         argv[0] = cli != nullptr && *cli != '\0' ? cli : VERSALO_CLI_BUILT;
     }
     std::vector<std::string> env = options.env;  // the first setting of a name counts
-    std::vector<std::string> later{"LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        later.emplace_back(*entry);
-    }
-    for (const std::string& setting : later) {
-        const std::string name = setting.substr(0, setting.find('=') + 1);
-        if (std::none_of(env.begin(), env.end(),
-                         [&](const std::string& set) { return set.starts_with(name); })) {
+        const std::string setting = *entry;
+        if (!setting.starts_with("LANG=") && !setting.starts_with("LC_ALL=")) {
             env.push_back(setting);
         }
     }
+    env.insert(env.end(), {"LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
     std::vector<char*> args = Pointers(argv);
     std::vector<char*> envp = Pointers(env);
     int out[2];
@@ -86,10 +82,6 @@ Process::Process(std::vector<std::string> argv, const RunOptions& options) : m_g
     ::close(in);
     ::close(out[1]);
     m_out = out[0];
-    if (options.closedOutput) {
-        ::close(m_out);
-        m_out = -1;
-    }
 }
 
 Process::~Process() {
@@ -122,7 +114,7 @@ void Process::Signal(int signal) {
 
 RunResult Process::Finish() {
     RunResult result;
-    result.out = m_out >= 0 ? ReadAll(m_out) : "";
+    result.out = ReadAll(m_out);
     int status = 0;
     while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }

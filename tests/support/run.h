@@ -14,7 +14,6 @@ struct RunOptions {
     std::string input{};             // standard input
     bool unprivileged = false;       // as "nobody" (65534), without supplementary groups
     bool processGroup = false;       // in a process group of its own, as a shell runs a job
-    bool closedOutput = false;       // standard output a pipe nobody will ever read
 };
 
 struct RunResult {

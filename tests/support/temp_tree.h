@@ -43,7 +43,6 @@ private:
     std::string m_root;
 };
 
-Snapshot SnapshotOf(const std::string& root);
 // The items of a text that lists them separated by "|".
 std::vector<std::string> Split(const std::string& text);
 // The paths of a snapshot that are not folders.
@@ -56,7 +55,7 @@ std::vector<std::string> TemporaryNamesBelow(const std::string& root);
 // names), and no temporary name is left.
 ::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after);
 
-// Unmounts dir, retrying while it is busy and finally detaching it.
+// Detaches the file system mounted at dir.
 void Unmount(const std::string& dir);
 
 }  // namespace versalo::test
