@@ -114,7 +114,8 @@ def copy_tree(target):
 def failed_tests(log):
     # ctest ends with "The following tests FAILED:" and one "  12 - Name (Failed)" line each.
     with open(log, encoding="utf-8", errors="replace") as text:
-        return [m.group(1) for m in re.finditer(r"^\s*\d+ - (\S+) \(", text.read(), re.MULTILINE)]
+        found = re.finditer(r"^\s*\d+ - (.+?)(?:  # GetParam\(\) = .*)? \([^()]*\)$", text.read(), re.MULTILINE)
+        return [m.group(1) for m in found]
 
 
 def apply(source, fault):
@@ -163,6 +164,7 @@ def main(argv):
         return 0
     chosen = [int(a) for a in argv if a.isdigit()] or list(range(1, len(FAULTS) + 1))
     work = tempfile.mkdtemp(prefix="versalo-faults-")
+    os.chmod(work, 0o755)  # the fault suite runs the program as an unprivileged user too
     source, build = os.path.join(work, "src"), os.path.join(work, "build")
     jobs = str(os.cpu_count() or 2)
     try:
@@ -175,6 +177,8 @@ def main(argv):
         ctest = ["ctest", "--test-dir", build, "--parallel", jobs, "--timeout", "300", "-E", CTEST_EXCLUDE]
         if run(ctest, work, os.path.join(work, "clean.log")) != 0:
             print("The tests fail on the unchanged tree:", ", ".join(failed_tests(os.path.join(work, "clean.log"))))
+            with open(os.path.join(work, "clean.log"), encoding="utf-8", errors="replace") as log:
+                print("".join(log.readlines()[-40:]))
             return 2
         caught = 0
         for number in chosen:
