@@ -10,7 +10,7 @@ working tree is never changed.
     scripts/fault-check.py 3 7          only faults 3 and 7 (their numbers in the list)
     scripts/fault-check.py --list       the faults, without running anything
 
-Takes about a minute per fault on two cores. Not part of CI: it rebuilds the program once per fault.
+Takes about five minutes on two cores (a build per fault). Not part of CI.
 
 A faulty program can walk out of its test folder (a fault that lets the walk enter "..", or follow
 a link, renames whatever it reaches). So the script runs itself in a mount namespace of its own in
