@@ -40,6 +40,8 @@ const JournalRow kRows[] = {
     {"ALinkSwappedInForAFolder", "Fotos/BILD.JPG|Elsewhere/bild.jpg", "Fotos/BILD.JPG",
      [](TempTree& tree) { Rename(tree, "Fotos", "Moved"); tree.Link("Fotos", "Elsewhere"); },
      "", "Elsewhere/bild.jpg|Fotos|Moved/bild.jpg", 1, "ohne einer symbolischen Verknüpfung zu folgen"},
+    {"ALinkNamedLikeItsTarget", "h/README.TXT|m/readme.txt|m/Photos/IMG.JPG|h/Photos -> ../m/Photos", "h/README.TXT|h/Photos/IMG.JPG",
+     nullptr, "", "h/Photos|h/README.TXT|m/Photos/IMG.JPG|m/readme.txt"},
     {"AnotherFileTookTheName", "Ordner/BERICHT.DOC", "Ordner/BERICHT.DOC",
      [](TempTree& tree) { Rename(tree, "Ordner/bericht.doc", "weg.doc"); tree.File("Ordner/bericht.doc", "new"); },
      "", "Ordner/bericht.doc|weg.doc", 1, "ein anderer Eintrag als der umbenannte"},

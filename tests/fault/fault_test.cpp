@@ -257,7 +257,7 @@ TEST(NoReplaceRefused, ARacingProgramNeverLosesItsFile) {
     }
     const std::string victim = tree.Path("bound/VICTIM.TXT");
     const std::string target = tree.Path("bound/victim.txt");
-    for (int run = 0; run < 100; ++run) {
+    for (int run = 0; run < 1000; ++run) {
         tree.File("bound/VICTIM.TXT", "mine");
         std::thread other([&] {  // tries for a while, from a moment around the rename, to get the name
             std::this_thread::sleep_for(std::chrono::microseconds(run * 7919 % 3000));
