@@ -297,7 +297,10 @@ bool JournalReader::Open(const std::string& path, std::string& error) {
     }
     // An empty file: a run killed before its first line; there is nothing to take back.
     if (status.st_size > 0 && !IsHeader(Parse(shape.first))) {
-        error = "'" + PrintablePath(path) + "' ist kein Journal von Versalo.";
+        // Built up piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + std::string&&.
+        error = "'";
+        error += PrintablePath(path);
+        error += "' ist kein Journal von Versalo.";
         return false;
     }
     m_lines = shape.lines;
