@@ -17,6 +17,7 @@
 #include "engine/journal.h"
 #include "engine/skip_report.h"
 #include "engine/undo.h"
+#include "version/version.h"
 
 namespace {
 
@@ -163,7 +164,7 @@ int main(int argc, char** argv) {
         return PrintOut(cli::HelpText()) ? kExitDone : kExitIncomplete;
     }
     if (parsed.options.version) {
-        return PrintOut(cli::VersionLine() + "\n") ? kExitDone : kExitIncomplete;
+        return PrintOut(VersionLine() + "\n") ? kExitDone : kExitIncomplete;
     }
     const int status = CliRun(parsed.options).Run();
     // Stopped by Ctrl+C or SIGTERM: the summary is out; now end by the signal itself, so that the

@@ -230,8 +230,4 @@ std::string HelpText() {
            "Für --undo gilt dasselbe; ein Journal, das sich nicht lesen lässt, ergibt 1.\n";
 }
 
-std::string VersionLine() {
-    return "Versalo " + VersionNumberText();
-}
-
 }  // namespace versalo::cli

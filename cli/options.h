@@ -39,7 +39,4 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments);
 // The German help text for --help.
 std::string HelpText();
 
-// "Versalo 2.6.5", from the version the build set.
-std::string VersionLine();
-
 }  // namespace versalo::cli

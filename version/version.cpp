@@ -13,4 +13,8 @@ std::string VersionText() {
     return " (V" + VersionNumberText() + ")";
 }
 
+std::string VersionLine() {
+    return "Versalo " + VersionNumberText();
+}
+
 }  // namespace versalo

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <stdexcept>
 #include <thread>
 
 extern char** environ;
@@ -55,14 +56,19 @@ Process::Process(std::vector<std::string> argv, const RunOptions& options) : m_g
     std::vector<char*> args = Pointers(argv);
     std::vector<char*> envp = Pointers(env);
     int out[2];
-    ::pipe2(out, O_CLOEXEC);
-    ::fcntl(out[1], F_SETPIPE_SZ, 4096);  // the smallest the system allows
     const int in = ::memfd_create("input", MFD_CLOEXEC);
     m_err = ::memfd_create("error", MFD_CLOEXEC);
-    const bool written =
-        ::write(in, options.input.data(), options.input.size()) == static_cast<ssize_t>(options.input.size());
+    if (::pipe2(out, O_CLOEXEC) != 0 || in < 0 || m_err < 0 ||
+        ::write(in, options.input.data(), options.input.size()) !=
+            static_cast<ssize_t>(options.input.size())) {
+        throw std::runtime_error("cannot set up the pipes of " + argv[0]);
+    }
+    ::fcntl(out[1], F_SETPIPE_SZ, 4096);  // the smallest the system allows
     ::lseek(in, 0, SEEK_SET);
-    m_pid = written ? ::fork() : -1;
+    m_pid = ::fork();
+    if (m_pid < 0) {
+        throw std::runtime_error("cannot start " + argv[0]);  // never a kill(-1) or wait(-1) later
+    }
     if (m_pid == 0) {  // only async-signal-safe calls from here on
         ::dup2(in, STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);

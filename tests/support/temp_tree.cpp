@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,8 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+
+#include "engine/drop_batch.h"
 
 namespace versalo::test {
 namespace {
@@ -89,10 +90,7 @@ bool Temporary(const std::string& relative) {
 }  // namespace
 
 TempTree::TempTree() {
-    struct rlimit limit {};  // one open folder per level of the deepest trees
-    ::getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    ::setrlimit(RLIMIT_NOFILE, &limit);
+    RaiseOpenFileLimit();  // one open folder per level of the deepest trees
     m_root = std::filesystem::temp_directory_path().string() + "/versalo-test-XXXXXX";
     if (::mkdtemp(m_root.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
@@ -178,18 +176,6 @@ std::vector<std::string> Files(const Snapshot& snapshot) {
         }
     }
     return files;
-}
-
-std::vector<std::string> TemporaryNamesBelow(const std::string& root) {
-    std::vector<std::string> found;
-    Snapshot all;
-    Walk(OpenFolder(AT_FDCWD, root).fd, "", all);
-    for (const auto& [relative, content] : all) {
-        if (Temporary(relative)) {
-            found.push_back(relative);
-        }
-    }
-    return found;
 }
 
 ::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after) {

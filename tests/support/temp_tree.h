@@ -48,9 +48,6 @@ std::vector<std::string> Split(const std::string& text);
 // The paths of a snapshot that are not folders.
 std::vector<std::string> Files(const Snapshot& snapshot);
 
-// The names of every entry below root that begin with the temporary prefix "ZX".
-std::vector<std::string> TemporaryNamesBelow(const std::string& root);
-
 // Nothing lost: after holds the same multiset of contents and kinds as before (whatever the
 // names), and no temporary name is left.
 ::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after);

@@ -30,10 +30,6 @@ std::string WindowHelpText() {
            "dennoch Wayland.\n";
 }
 
-std::string WindowVersionLine() {
-    return "Versalo " + VersionNumberText();
-}
-
 namespace {
 
 bool Print(const std::string& text) {
@@ -52,7 +48,7 @@ std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
             return Print(WindowHelpText()) ? 0 : 1;
         }
         if (argument == "-V" || argument == "--version") {
-            return Print(WindowVersionLine() + "\n") ? 0 : 1;
+            return Print(VersionLine() + "\n") ? 0 : 1;
         }
     }
     return std::nullopt;

@@ -9,9 +9,6 @@ namespace versalo {
 // The German help text of the window program, for --help.
 std::string WindowHelpText();
 
-// "Versalo 2.6.5", the line --version prints; versalo-cli prints the same.
-std::string WindowVersionLine();
-
 // Answers --help and --version (-h, -V) before anything of the window system is started, so that
 // they work without a display. Returns the exit status when the arguments asked for one of them,
 // else nothing. Only arguments before a "--" count.
