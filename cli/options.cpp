@@ -115,8 +115,9 @@ std::string Conflict(const Options& options) {
     if (!options.paths.empty()) {
         return "mit '--undo' werden keine PFADE angegeben";
     }
-    if (options.caseGiven || options.method == RenameMethod::kTwoMoves) {
-        // An undo gives back the old names; a case rule or method would be silently ignored.
+    if (options.caseGiven || options.method == RenameMethod::kTwoMoves || !options.journal.empty()) {
+        // An undo gives back the old names; a case rule, a method or a journal (an undo is not
+        // written to one) would be silently ignored.
         return "mit '--undo' gelten nur die Optionen -n und -v";
     }
     return {};

@@ -22,6 +22,13 @@ bool StillThere(int dirfd, const std::string& name) {
     return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+// An empty temporary file or placeholder that could not be removed again: the user is told its name.
+std::string LeftoverNote(const FolderRenameResult& result, const BatchContext& ctx) {
+    return result.leftover.empty() ? std::string()
+                                   : "; die leere vorläufige Datei " + ctx.Quoted(result.leftover) +
+                                         " ließ sich nicht wieder löschen";
+}
+
 }  // namespace
 
 void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::string& from,
@@ -40,21 +47,20 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
         case RenameStatus::kCollision:
             ctx.skipped.Add(JoinPath(folderPath, from), collisionReason);
             break;
-        case RenameStatus::kFailed: {
-            std::string reason = ErrorText(result.error);
-            if (!result.leftover.empty()) {
-                reason += "; die leere vorläufige Datei " + ctx.Quoted(result.leftover) +
-                          " ließ sich nicht wieder löschen";
-            }
-            ctx.skipped.Add(JoinPath(folderPath, from), reason);
+        case RenameStatus::kFailed:
+            ctx.skipped.Add(JoinPath(folderPath, from), ErrorText(result.error) + LeftoverNote(result, ctx));
             break;
-        }
         case RenameStatus::kStranded:
-            // Another program took both the old and the new name between the two moves.
-            ctx.skipped.Add(JoinPath(folderPath, from),
-                            "alter und neuer Name wurden währenddessen von einem anderen Programm belegt; "
-                            "der Eintrag heißt jetzt " +
-                                ctx.Quoted(result.currentName));
+            // The move back to the old name failed: mostly because another program took both the
+            // old and the new name between the two moves; otherwise the file system's reason.
+            ctx.skipped.Add(
+                JoinPath(folderPath, from),
+                (result.error == EEXIST
+                     ? std::string("alter und neuer Name wurden währenddessen von einem anderen "
+                                   "Programm belegt")
+                     : "der Eintrag kann nicht unter seinen alten Namen zurück: " + ErrorText(result.error)) +
+                    "; der Eintrag heißt jetzt " + ctx.Quoted(result.currentName) +
+                    LeftoverNote(result, ctx));
             break;
     }
 }

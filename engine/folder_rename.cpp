@@ -20,8 +20,10 @@ namespace versalo {
 namespace {
 
 // Reserves the name to with an exclusive create: an empty file, or an empty folder for a folder.
-// Returns the placeholder opened, with its status in ours, or -1 and the error.
-int MakePlaceholder(int dirfd, const std::string& to, bool folder, struct stat& ours, int& error) {
+// Returns the placeholder opened, with its status in ours, or -1 and the error (and in leftover
+// the name, when a placeholder folder could not be removed again).
+int MakePlaceholder(int dirfd, const std::string& to, bool folder, struct stat& ours, int& error,
+                    std::string& leftover) {
     int placeholder = -1;
     if (folder) {
         if (::mkdirat(dirfd, to.c_str(), 0700) != 0) {
@@ -41,8 +43,8 @@ int MakePlaceholder(int dirfd, const std::string& to, bool folder, struct stat& 
         if (placeholder >= 0) {
             ::close(placeholder);
         }
-        if (folder) {
-            ::unlinkat(dirfd, to.c_str(), AT_REMOVEDIR);  // only succeeds while it is empty
+        if (folder && ::unlinkat(dirfd, to.c_str(), AT_REMOVEDIR) != 0) {  // only while it is empty
+            leftover = to;
         }
         return -1;
     }
@@ -57,8 +59,8 @@ int MakePlaceholder(int dirfd, const std::string& to, bool folder, struct stat& 
 // right before to be still ours (same inode) and still empty. What remains possible: another
 // program opens the placeholder by its name and writes into it between that check and the
 // rename, two system calls apart; what it wrote is then replaced. On a failure the placeholder is
-// removed again if it is still ours and empty.
-int PlaceholderRename(int dirfd, const std::string& from, const std::string& to) {
+// removed again if it is still ours and empty; if even that fails, leftover names it.
+int PlaceholderRename(int dirfd, const std::string& from, const std::string& to, std::string& leftover) {
     struct stat entry {};
     if (::fstatat(dirfd, from.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
         return errno;
@@ -66,7 +68,7 @@ int PlaceholderRename(int dirfd, const std::string& from, const std::string& to)
     const bool folder = S_ISDIR(entry.st_mode);
     struct stat ours {};
     int error = 0;
-    const int placeholder = MakePlaceholder(dirfd, to, folder, ours, error);
+    const int placeholder = MakePlaceholder(dirfd, to, folder, ours, error, leftover);
     if (placeholder < 0) {
         return error;
     }
@@ -82,8 +84,8 @@ int PlaceholderRename(int dirfd, const std::string& from, const std::string& to)
     if (stillOurs()) {
         error = ::renameat(dirfd, from.c_str(), dirfd, to.c_str()) == 0 ? 0 : errno;
     }
-    if (error != 0 && stillOurs()) {
-        ::unlinkat(dirfd, to.c_str(), folder ? AT_REMOVEDIR : 0);
+    if (error != 0 && stillOurs() && ::unlinkat(dirfd, to.c_str(), folder ? AT_REMOVEDIR : 0) != 0) {
+        leftover = to;
     }
     ::close(placeholder);
     return error;
@@ -92,8 +94,9 @@ int PlaceholderRename(int dirfd, const std::string& from, const std::string& to)
 // renameat2(RENAME_NOREPLACE) inside one folder. On file systems that refuse the flag, the
 // target name is first reserved by an exclusive create of an empty placeholder (a folder for a
 // folder), and the entry is renamed over it once it is found unchanged; a target that exists gives
-// EEXIST, as the flag would. Returns 0 or errno.
-int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
+// EEXIST, as the flag would. Returns 0 or errno; leftover names a placeholder that could not be
+// removed again after a failure.
+int NoReplaceRename(int dirfd, const std::string& from, const std::string& to, std::string& leftover) {
     if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
@@ -101,7 +104,7 @@ int NoReplaceRename(int dirfd, const std::string& from, const std::string& to) {
     if (error != EINVAL && error != ENOSYS) {
         return error;
     }
-    return PlaceholderRename(dirfd, from, to);
+    return PlaceholderRename(dirfd, from, to, leftover);
 }
 
 // A free temporary name in the folder, made as a temporary file is: created (so that no other
@@ -132,7 +135,7 @@ std::string MoveToTemporaryName(int dirfd, const std::string& oldName, bool make
         if (temporary.empty()) {
             return {};
         }
-        error = NoReplaceRename(dirfd, oldName, temporary);
+        error = NoReplaceRename(dirfd, oldName, temporary, leftover);
         if (error == 0) {
             return temporary;
         }
@@ -151,21 +154,21 @@ FolderRenameResult TwoMoves(int dirfd, const std::string& oldName, const std::st
     if (temporary.empty()) {
         return {RenameStatus::kFailed, error, oldName, leftover};
     }
-    const int second = NoReplaceRename(dirfd, temporary, newName);
+    const int second = NoReplaceRename(dirfd, temporary, newName, leftover);
     if (second == 0) {
         return {RenameStatus::kRenamed, 0, newName, {}};
     }
     // The new name is taken (or refused): back to the old name, never left under the temporary one.
-    const int back = NoReplaceRename(dirfd, temporary, oldName);
+    const int back = NoReplaceRename(dirfd, temporary, oldName, leftover);
     if (back == 0) {
-        if (second == EEXIST) {
+        if (second == EEXIST && leftover.empty()) {
             return {RenameStatus::kCollision, EEXIST, oldName, {}};
         }
-        return {RenameStatus::kFailed, second, oldName, {}};
+        return {RenameStatus::kFailed, second, oldName, leftover};
     }
     // Both the new and the old name were taken by someone else between our moves. Overwriting
     // either would lose a file, so the entry stays where it is and the user is told its name.
-    return {RenameStatus::kStranded, back, temporary, {}};
+    return {RenameStatus::kStranded, back, temporary, leftover};
 }
 
 }  // namespace
@@ -178,14 +181,15 @@ FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const s
     if (twoMove) {
         return TwoMoves(dirfd, oldName, newName, /*makeFile=*/true);
     }
-    const int error = NoReplaceRename(dirfd, oldName, newName);
+    std::string leftover;
+    const int error = NoReplaceRename(dirfd, oldName, newName, leftover);
     if (error == 0) {
         return {RenameStatus::kRenamed, 0, newName, {}};
     }
-    if (error == EEXIST) {
+    if (error == EEXIST && leftover.empty()) {
         return TwoMoves(dirfd, oldName, newName, /*makeFile=*/false);
     }
-    return {RenameStatus::kFailed, error, oldName, {}};
+    return {RenameStatus::kFailed, error, oldName, leftover};
 }
 
 int OpenPath(const std::string& path, int flags) {
