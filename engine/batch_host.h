@@ -57,6 +57,13 @@ public:
     // Right before a rename is made (never in a dry run): a journal writes its line here, so that
     // a run killed between this call and the rename, or right after it, still has the line.
     virtual BeforeRename Renaming(const RenameStep& /*step*/) { return BeforeRename::kGo; }
+    // Right before the rename of step goes through a temporary name, before that name is created
+    // or used (step.dirfd is valid as in Renaming): a journal writes the name down here, so that
+    // undo and a later run know it exactly as Versalo's own. kStop: the temporary name must not be
+    // used, and the entry keeps its name.
+    virtual BeforeRename Temporary(const RenameStep& /*step*/, const std::string& /*temporaryName*/) {
+        return BeforeRename::kGo;
+    }
     // After the rename was made (in a dry run: would be made).
     virtual void Renamed(const RenameStep& step) = 0;
 };
