@@ -582,6 +582,7 @@ bool JournalReader::RunAt(off_t start) {
         m_run = run;
         m_runInfo = {};
         m_folderCache.clear();
+        m_broken.clear();
         m_chain.clear();
         m_haveFolder = false;
         std::string line;
@@ -645,7 +646,12 @@ bool JournalReader::FindFolder(unsigned long number) {
     unsigned long current = number;
     while (!CutChainAt(current)) {
         FolderLine line;
-        if (!FolderLineOf(current, line)) {
+        if (m_broken.contains(current) || !FolderLineOf(current, line)) {
+            // Known from now on: a chain of lines leading to a missing one is not climbed again.
+            m_broken.insert(current);
+            for (const auto& below : pending) {
+                m_broken.insert(below.first);
+            }
             return false;
         }
         if (line.in == 0) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -156,6 +157,7 @@ private:
     std::size_t m_run = 0;  // index into m_runs + 1; 0: none yet
     RunInfo m_runInfo;
     std::unordered_map<unsigned long, FolderLine> m_folderCache;  // of the run at hand
+    std::unordered_set<unsigned long> m_broken;                   // folder lines of the run that lead to none
     std::vector<std::string> m_temporaries;  // temporary-name lines below the next rename line
     // The folder line the rename lines at hand belong to.
     bool m_haveFolder = false;

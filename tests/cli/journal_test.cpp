@@ -123,7 +123,7 @@ const JournalRow kRows[] = {
      [](TempTree& tree) { std::filesystem::create_hard_link(tree.Path("file.txt"), tree.Path("ZX0123abcd.tmp")); },
      "{\"temporary\":\"ZX0123abcd.tmp\"}\n", "FILE.TXT", 0, "", {}, {}, true},
     // Journals that cannot hurt: nested 100,000 levels deep, a line longer than the limit.
-    {"DeeplyNestedLine", "A.TXT", "A.TXT", nullptr, std::string(100000, '[') + "\n", "A.TXT", 1, "journal:4': die Zeile ist nicht lesbar"},
+    {"DeeplyNestedLine", "A.TXT", "A.TXT", nullptr, "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}\n", "A.TXT", 1, "journal:4': die Zeile ist nicht lesbar"},
     {"OverlongLine", "A.TXT", "A.TXT", nullptr, "{\"x\":\"" + std::string(2 << 20, 'x') + "\"}\n", "A.TXT", 1, "länger als 1 MiB"},
 };
 // clang-format on
