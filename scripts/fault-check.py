@@ -88,6 +88,25 @@ FAULTS = [
     ("a setting not stored", "settings/settings_store.cpp",
      "store.setValue(KeyOf(setting), QString::number(value));",
      ";"),
+    # Undo that knows what it renamed, and journals that cannot hurt.
+    ("undo ignores the recorded file system identity", "engine/undo.cpp",
+     "if (FileSystemId(dirfd) != step.fsid) {",
+     "if (false) {"),
+    ("the birth time not compared", "engine/undo.cpp",
+     "return step.hasBirth && status.hasBirth && status.birth != step.birth ? Match::kOtherBirth",
+     "return false ? Match::kOtherBirth"),
+    ("the rule check accepts any of the three rules when the header names one", "engine/undo.cpp",
+     "return ConvertName(step.oldName, *step.rule, step.locale) == step.newName;",
+     "if (ConvertName(step.oldName, *step.rule, step.locale) == step.newName) { return true; }"),
+    ("any ZX name carrying the inode taken for a temporary one", "engine/undo.cpp",
+     "if (IsTemporaryName(candidate) &&",
+     "if (candidate.starts_with(kTempPrefix) &&"),
+    ("no depth limit on a journal line", "engine/journal.cpp",
+     "if (!Shallow(line)) {",
+     "if (false) {"),
+    ("no lock on the journal", "engine/journal.cpp",
+     "} else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {",
+     "} else if (false) {"),
 ]
 
 HERE = os.path.dirname(os.path.abspath(__file__))
