@@ -291,214 +291,137 @@ INSTANTIATE_TEST_SUITE_P(Both, Methods, ::testing::Bool(),
 
 // ---- The no-replace fallback where the file system refuses RENAME_NOREPLACE ----
 
-// bindfs (tmpfs below, with hard links) or exFAT (neither) mounted in tree/"x"; m_reason empty when it is.
-struct NoFlagMount {
-    NoFlagMount(TempTree& tree, bool exfat) : m_tree(tree) {
-        if (exfat) {
-            m_exfat = std::make_unique<Exfat>(tree);
-            m_reason = m_exfat->m_reason;
-        } else {
-            tree.Folder("source");
-            tree.Folder("x");
-            if (!root || RunProgram({"bindfs", tree.Path("source"), tree.Path("x")}).status != 0) {
-                m_reason = "bindfs cannot mount here";
-            }
-        }
-    }
-    ~NoFlagMount() {
-        if (!m_exfat) {
-            Unmount(m_tree.Path("x"));
-        }
-    }
-    TempTree& m_tree;
-    std::unique_ptr<Exfat> m_exfat;
-    std::string m_reason;
-};
-
 std::string Content(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Another program at work on the folder while versalo-cli renames x/VICTIM.TXT ("mine") to
-// victim.txt, from a moment around the rename on, for 15 ms; runs alternate the methods. Returns
-// the runs in which check(snapshot of x) failed.
-int RacedRuns(TempTree& tree, int runs, const std::function<void(const std::string&)>& other,
-              const std::function<bool(const Snapshot&)>& check) {
-    int failed = 0;
-    for (int run = 0; run < runs; ++run) {
-        std::filesystem::remove_all(tree.Path("x/work"));
-        tree.File("x/work/VICTIM.TXT", "mine");
-        std::thread racer([&] {
-            std::this_thread::sleep_for(std::chrono::microseconds(run * 7919 % 3000));
-            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(15);
-            while (std::chrono::steady_clock::now() < end) {
-                other(tree.Path("x/work"));
+// exFAT (true: neither the flag nor hard links) or bindfs over tmpfs (false: hard links) in "x".
+class NoFlag : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        std::string reason;
+        if (GetParam()) {
+            m_exfat = std::make_unique<Exfat>(m_tree);
+            reason = m_exfat->m_reason;
+        } else if (m_tree.Build("source/|x/");
+                   !root || RunProgram({"bindfs", m_tree.Path("source"), m_tree.Path("x")}).status != 0) {
+            reason = "bindfs cannot mount here";
+        }
+        if (!reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+    }
+    TempTree m_tree;  // unmounts bindfs when it goes
+    std::unique_ptr<Exfat> m_exfat;
+};
+
+// Another program at work on the folder from a moment around the rename of VICTIM.TXT ("mine") to
+// victim.txt on, for 15 ms, the methods taking turns: as find -type f -empty -delete (none of the
+// user's files lost), and on bindfs a writer of victim.txt without O_EXCL (what it wrote never lost).
+TEST_P(NoFlag, ARacingProgramLosesNothing) {
+    const auto removeEmpty = [](const std::string& folder) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            struct stat status {};
+            if (::lstat(entry.path().c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+                status.st_size == 0) {
+                ::unlink(entry.path().c_str());
             }
+        }
+    };
+    const auto write = [](const std::string& folder) {
+        const int fd = ::open((folder + "/victim.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        EXPECT_TRUE(fd < 0 || (::pwrite(fd, "theirs", 6, 0) == 6 && ::close(fd) == 0));
+    };
+    using Racer = std::function<void(const std::string&)>;
+    for (const auto& [racer, kept] :
+         std::vector<std::pair<Racer, std::string>>{{removeEmpty, "mine"}, {write, "theirs"}}) {
+        int lost = 0;
+        for (int run = 0; run < (GetParam() ? 100 : 300) && !(GetParam() && kept == "theirs"); ++run) {
+            std::filesystem::remove_all(m_tree.Path("x/work"));
+            m_tree.File("x/work/VICTIM.TXT", "mine");
+            std::thread other([&] {
+                std::this_thread::sleep_for(std::chrono::microseconds(run * 7919 % 3000));
+                for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(15);
+                     std::chrono::steady_clock::now() < end;) {
+                    racer(m_tree.Path("x/work"));
+                }
+            });
+            RunProgram({"versalo-cli", run % 2 == 0 ? "-l" : "-t", m_tree.Path("x/work/VICTIM.TXT")});
+            other.join();
+            lost += std::ranges::none_of(m_tree.Names("x/work"), [&](const auto& name) {
+                return Content(m_tree.Path("x/work/" + name)) == kept;
+            });
+        }
+        EXPECT_EQ(lost, 0) << kept << " lost";
+    }
+}
+
+// The new name taken while the last step before the rename is held: on bindfs the first link(),
+// which refuses a taken name as the flag would; on exFAT the look right before the plain rename
+// (STRASSE is another name than straße there). The other file is never replaced.
+TEST_P(NoFlag, ANameTakenWhileTheLastStepIsHeldIsNeverReplaced) {
+    const Strings names = GetParam() ? Strings{"straße", "STRASSE"} : Strings{"FILE.TXT", "file.txt"};
+    for (const char* method : {"-v", "-t"}) {  // direct, two moves
+        std::filesystem::remove_all(m_tree.Path("x/work"));
+        m_tree.File("x/work/" + names[0], "mine");
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            m_tree.File("x/work/" + names[1], "theirs");
         });
-        RunProgram({"versalo-cli", run % 2 == 0 ? "-l" : "-t", tree.Path("x/work/VICTIM.TXT")});
-        racer.join();
-        Snapshot after;
-        for (const std::string& name : tree.Names("x/work")) {
-            after[name] = Content(tree.Path("x/work/" + name));
+        const RunResult run =
+            Strace(GetParam() ? "renameat2:delay_enter=1500000:when=2" : "linkat:delay_enter=1500000:when=1",
+                   {method, GetParam() ? "-u" : "-l", names[0]}, m_tree.Path("x/work"));
+        other.join();
+        EXPECT_NE(run.err.find("bereits vergeben"), std::string::npos) << run.err;
+        EXPECT_EQ(Content(m_tree.Path("x/work/" + names[0])) + Content(m_tree.Path("x/work/" + names[1])),
+                  "minetheirs");
+    }
+}
+
+// exFAT: exfat-fuse loses a file renamed while it is open under its new spelling (a plain rename
+// by mv: ENOENT, and the file is gone when closed); two moves meet that at the second move, and
+// the file goes back to its old name: the user is told to close it. bindfs: killed between link()
+// and unlink(), the file has two names; a second run of the folder finishes the move or drops the
+// temporary name, but leaves a user's pair of links with a third link elsewhere alone.
+TEST_P(NoFlag, AFileOpenOrAMoveKilledHalfWay) {
+    for (const std::string kill : {"unlinkat:signal=SIGKILL:when=1", "unlinkat:signal=SIGKILL:when=2"}) {
+        for (const char* method : {"-l", "-t"}) {
+            std::filesystem::remove_all(m_tree.Path("x/T"));
+            m_tree.File("x/T/FILE.TXT", "0123456789");
+            if (GetParam()) {
+                for (int again = 0; again < 5; ++again) {  // 20 runs in all, each in a fresh folder
+                    const std::string open = "x/open" + std::to_string(again) + method + kill.back();
+                    m_tree.File(open + "/FILE.TXT", "0123456789");
+                    const int fd =
+                        ::open(m_tree.Path(open + "/file.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+                    const RunResult cli =
+                        RunProgram({"versalo-cli", method, "FILE.TXT"}, {.folder = m_tree.Path(open)});
+                    EXPECT_EQ(::write(fd, "APPEND", 6), 6);
+                    ::close(fd);
+                    EXPECT_EQ(m_tree.Names(open), Strings{"FILE.TXT"});
+                    // Read under a spelling not looked up before: FUSE keeps the size per spelling.
+                    EXPECT_EQ(Content(m_tree.Path(open + "/File.Txt")), "0123456789APPEND");
+                    EXPECT_NE(cli.err.find("bitte die Datei schließen"), std::string::npos) << cli.err;
+                }
+                continue;
+            }
+            m_tree.File("x/T/user.txt", "linked");
+            ::link(m_tree.Path("x/T/user.txt").c_str(), m_tree.Path("x/T/USER.TXT").c_str());
+            ::link(m_tree.Path("x/T/user.txt").c_str(), m_tree.Path("x/elsewhere" + kill + method).c_str());
+            Strace(kill, {method, "T/FILE.TXT"}, m_tree.Path("x"));
+            const bool twoNames = kill.ends_with('1') || method[1] == 't';  // -l: when=2 is after the move
+            EXPECT_EQ(m_tree.Names("x/T").size(), twoNames ? 4U : 3U) << kill << method;
+            RunProgram({"versalo-cli", "T"}, {.folder = m_tree.Path("x")});
+            EXPECT_EQ(m_tree.Names("x/t"), (Strings{"USER.TXT", "file.txt", "user.txt"})) << kill << method;
+            EXPECT_EQ(Content(m_tree.Path("x/t/file.txt")), "0123456789");
+            std::filesystem::rename(m_tree.Path("x/t"), m_tree.Path("x/T"));
         }
-        failed += check(after) ? 0 : 1;
     }
-    return failed;
-}
-
-// As find -type f -empty -delete: every empty file it sees is removed.
-void RemoveEmptyFiles(const std::string& folder) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        struct stat status {};
-        if (::lstat(entry.path().c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size == 0) {
-            ::unlink(entry.path().c_str());
-        }
-    }
-}
-
-bool Holds(const Snapshot& snapshot, const std::string& content) {
-    return std::any_of(snapshot.begin(), snapshot.end(),
-                       [&](const auto& entry) { return entry.second == content; });
-}
-
-class NoFlag : public ::testing::TestWithParam<bool> {};  // true: exFAT, false: bindfs
-
-TEST_P(NoFlag, AProgramRemovingEmptyFilesNeverMeetsTheUsersFile) {
-    TempTree tree;
-    NoFlagMount mount(tree, GetParam());
-    if (!mount.m_reason.empty()) {
-        GTEST_SKIP() << mount.m_reason;
-    }
-    EXPECT_EQ(RacedRuns(tree, GetParam() ? 100 : 300, RemoveEmptyFiles,
-                        [](const Snapshot& after) { return Holds(after, "mine"); }),
-              0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Mounts, NoFlag, ::testing::Bool(),
                          [](const auto& param) { return param.param ? "Exfat" : "Bindfs"; });
-
-// exfat-fuse loses a file renamed while it is open under its new spelling (a plain rename by mv:
-// ENOENT, and the file is gone when closed). Two moves find that out at the second move, and the
-// file goes back to its old name: the user is told to close it.
-TEST(NoFlagExfat, AFileOpenUnderItsNewSpellingIsKeptWhole) {
-    TempTree tree;
-    NoFlagMount mount(tree, true);
-    if (!mount.m_reason.empty()) {
-        GTEST_SKIP() << mount.m_reason;
-    }
-    for (int run = 0; run < 20; ++run) {
-        std::filesystem::remove_all(tree.Path("x/work"));
-        tree.File("x/work/BAR.TXT", "0123456789");
-        const int fd = ::open(tree.Path("x/work/bar.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        const RunResult cli = RunProgram({"versalo-cli", run % 2 == 0 ? "-l" : "-t", "BAR.TXT"},
-                                         {.folder = tree.Path("x/work")});
-        EXPECT_EQ(::write(fd, "APPEND", 6), 6);
-        ::close(fd);
-        EXPECT_EQ(tree.Names("x/work"), Strings{"BAR.TXT"}) << run;
-        // Read under a spelling not looked up before: FUSE keeps the size per spelling, and the
-        // one of BAR.TXT does not know of what was written through bar.txt.
-        EXPECT_EQ(Content(tree.Path("x/work/Bar.Txt")), "0123456789APPEND") << run;
-        EXPECT_NE(cli.err.find("bitte die Datei schließen"), std::string::npos) << cli.err;
-    }
-}
-
-// What is left of a check on exFAT: the look by the no-replace rename right before the plain
-// one. STRASSE is another name than straße for exFAT; it is taken while the look is held.
-TEST(NoFlagExfat, ANameTakenWhileTheLookIsHeldIsNeverReplaced) {
-    for (const char* method : {"-l", "-t"}) {
-        TempTree tree;
-        NoFlagMount mount(tree, true);
-        if (!mount.m_reason.empty()) {
-            GTEST_SKIP() << mount.m_reason;
-        }
-        tree.File("x/straße", "mine");
-        std::thread other([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(700));
-            tree.File("x/STRASSE", "theirs");
-        });
-        const RunResult run =
-            Strace("renameat2:delay_enter=1500000:when=2", {method, "-u", "straße"}, tree.Path("x"));
-        other.join();
-        EXPECT_EQ(run.status, 1) << run.err;
-        EXPECT_NE(run.err.find("bereits vergeben"), std::string::npos) << run.err;
-        EXPECT_EQ(tree.Names("x"), (Strings{"STRASSE", "straße"}));
-        EXPECT_EQ(Content(tree.Path("x/straße")) + Content(tree.Path("x/STRASSE")), "minetheirs");
-    }
-}
-
-TEST(NoFlagBindfs, AWriterWithoutExclusiveCreateNeverLosesWhatItWrote) {
-    TempTree tree;
-    NoFlagMount mount(tree, false);
-    if (!mount.m_reason.empty()) {
-        GTEST_SKIP() << mount.m_reason;
-    }
-    const auto write = [](const std::string& folder) {
-        const int fd = ::open((folder + "/victim.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (fd >= 0 && ::pwrite(fd, "theirs", 6, 0) == 6) {
-            ::close(fd);
-        }
-    };
-    EXPECT_EQ(RacedRuns(tree, 300, write,
-                        [](const Snapshot& after) {
-                            return Holds(after, "theirs") &&
-                                   (!after.contains("VICTIM.TXT") || after.at("VICTIM.TXT") == "mine");
-                        }),
-              0);
-}
-
-// The new name taken while the first link() is held: link() refuses it as the flag would, with
-// nothing in between to check; the other file is never replaced.
-TEST(NoFlagBindfs, ANameTakenWhileTheLinkIsHeldIsNeverReplaced) {
-    for (const char* method : {"-l", "-t"}) {
-        TempTree tree;
-        NoFlagMount mount(tree, false);
-        if (!mount.m_reason.empty()) {
-            GTEST_SKIP() << mount.m_reason;
-        }
-        tree.File("x/FILE.TXT", "mine");
-        std::thread other([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(700));
-            tree.File("x/file.txt", "theirs");
-        });
-        const RunResult run =
-            Strace("linkat:delay_enter=1500000:when=1", {method, "FILE.TXT"}, tree.Path("x"));
-        other.join();
-        EXPECT_EQ(run.status, 1) << run.err;
-        EXPECT_NE(run.err.find("bereits vergeben"), std::string::npos) << run.err;
-        EXPECT_EQ(tree.Names("x"), (Strings{"FILE.TXT", "file.txt"}));
-        EXPECT_EQ(Content(tree.Path("x/FILE.TXT")) + Content(tree.Path("x/file.txt")), "minetheirs");
-    }
-}
-
-// Killed between link() and unlink(): the file has two names; a second run of the folder finishes
-// the move (an old and a new spelling of one file with two links) or drops the temporary name.
-TEST(NoFlagBindfs, AMoveKilledBetweenLinkAndUnlinkIsFinishedByTheNextRun) {
-    // -l: after link(FILE.TXT, file.txt); -t: after link(FILE.TXT, ZX...), after link(ZX..., file.txt)
-    for (const auto& [method, kill] :
-         std::vector<std::pair<std::string, std::string>>{{"-l", "unlinkat:signal=SIGKILL:when=1"},
-                                                          {"-t", "unlinkat:signal=SIGKILL:when=1"},
-                                                          {"-t", "unlinkat:signal=SIGKILL:when=2"}}) {
-        TempTree tree;
-        NoFlagMount mount(tree, false);
-        if (!mount.m_reason.empty()) {
-            GTEST_SKIP() << mount.m_reason;
-        }
-        tree.File("x/T/FILE.TXT", "mine");
-        tree.File("x/T/user.txt", "linked");
-        for (const char* link : {"x/T/USER.TXT", "x/elsewhere"}) {
-            ASSERT_EQ(::link(tree.Path("x/T/user.txt").c_str(), tree.Path(link).c_str()), 0);
-        }
-        Strace(kill, {method, "T/FILE.TXT"}, tree.Path("x"));
-        EXPECT_EQ(tree.Names("x/T").size(), 4U) << kill;  // FILE.TXT under two names
-        const RunResult again = RunProgram({"versalo-cli", "T"}, {.folder = tree.Path("x")});
-        // A user's own pair of links with a third name elsewhere is no half-done move.
-        EXPECT_EQ(tree.Names("x/t"), (Strings{"USER.TXT", "file.txt", "user.txt"}))
-            << kill << ": " << again.err;
-        EXPECT_EQ(Content(tree.Path("x/t/file.txt")), "mine");
-    }
-}
 
 }  // namespace
 }  // namespace versalo::test
