@@ -4,7 +4,10 @@
 // way (last found first, dot-names skipped), as versalo-cli does. Names are lowered as ASCII only,
 // and nothing is reported: the bench's tree holds ASCII names only.
 //
-// Usage: versalo_bench_floor FOLDER
+// With --plain each entry is renamed by a plain renameat, which replaces an existing target: the
+// yardstick on file systems that refuse RENAME_NOREPLACE (bindfs, exfat-fuse).
+//
+// Usage: versalo_bench_floor [--plain] FOLDER
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,6 +27,7 @@ struct Entry {
 
 long g_renamed = 0;
 long g_failed = 0;
+bool g_plain = false;
 
 std::string AsciiLower(const std::string& name) {
     std::string lower = name;
@@ -56,7 +60,10 @@ void Walk(int dirfd) {
         std::string current = entry.name;
         std::string lower = AsciiLower(entry.name);
         if (lower != entry.name) {
-            if (::renameat2(dirfd, entry.name.c_str(), dirfd, lower.c_str(), RENAME_NOREPLACE) == 0) {
+            const int renamed =
+                g_plain ? ::renameat(dirfd, entry.name.c_str(), dirfd, lower.c_str())
+                        : ::renameat2(dirfd, entry.name.c_str(), dirfd, lower.c_str(), RENAME_NOREPLACE);
+            if (renamed == 0) {
                 current = std::move(lower);
                 ++g_renamed;
             } else {
@@ -81,13 +88,15 @@ void Walk(int dirfd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Aufruf: %s ORDNER\n", argv[0]);
+    g_plain = argc == 3 && std::string(argv[1]) == "--plain";
+    if (argc != (g_plain ? 3 : 2)) {
+        std::fprintf(stderr, "Aufruf: %s [--plain] ORDNER\n", argv[0]);
         return 2;
     }
-    const int root = ::open(argv[1], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const char* folder = argv[argc - 1];
+    const int root = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (root < 0) {
-        std::perror(argv[1]);
+        std::perror(folder);
         return 1;
     }
     Walk(root);

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Times versalo-cli --lower against the floor (a minimal folder-descriptor walk) and against a
 plain os.walk + os.rename script, on a tree of 100,000 files in 1,000 folders with mixed-case
-names, or (--wide) on one folder holding a million files. Every run gets a fresh tree; the
+names, or (--wide) on one folder holding a million files, or (--bindfs) on 10,000 files in 100
+folders seen through bindfs, which refuses RENAME_NOREPLACE. Every run gets a fresh tree; the
 median of several runs is reported, with the peak memory (maximum resident set) of each program.
 
-Usage: bench/run.py [--runs N] [--work DIR] [--build-dir DIR] [--keep] [--wide [COUNT]]
+Usage: bench/run.py [--runs N] [--work DIR] [--build-dir DIR] [--keep] [--wide [COUNT] | --bindfs]
 
 Builds a Release versalo-cli (in build-bench/ beside the sources unless --build-dir says
 otherwise) and the floor program, and needs cmake, ninja and a C++ compiler.
@@ -36,13 +37,13 @@ def mixed(rng, text):
     return "".join(c.upper() if rng.random() < 0.4 else c.lower() for c in text)
 
 
-def build_master(root):
+def build_master(root, groups=GROUPS):
     """The tree every run starts from. Every file is a real file (an inode of its own), so that
     each rename touches a different inode, as in a real tree."""
     rng = random.Random(2024)
     os.mkdir(root)
     count = 0
-    for g in range(GROUPS):
+    for g in range(groups):
         group = os.path.join(root, mixed(rng, f"Gruppe_{g:02d}_{rng.choice(WORDS)}"))
         folders = [group] + [os.path.join(group, mixed(rng, f"Ordner_{f:03d}_{rng.choice(WORDS)}"))
                              for f in range(FOLDERS_PER_GROUP)]
@@ -108,6 +109,9 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the master tree and its folder")
     parser.add_argument("--wide", type=int, nargs="?", const=1_000_000, default=None, metavar="COUNT",
                         help="one folder of COUNT files (default 1,000,000) instead of the spread tree")
+    parser.add_argument("--bindfs", action="store_true",
+                        help="10,000 files in 100 folders through bindfs (needs root), against a walk "
+                             "with one plain renameat per entry")
     args = parser.parse_args()
 
     cli, floor, make_wide = build_programs(args.build_dir)
@@ -128,8 +132,9 @@ def main():
     else:
         print(f"Building the tree in {master} ...", flush=True)
         started = time.perf_counter()
-        files = build_master(master)
-        shape = f"{files} files in {GROUPS * (FOLDERS_PER_GROUP + 1)} folders"
+        groups = 1 if args.bindfs else GROUPS
+        files = build_master(master, groups)
+        shape = f"{files} files in {groups * (FOLDERS_PER_GROUP + 1)} folders"
         print(f"{shape} ({time.perf_counter() - started:.0f} s)", flush=True)
 
         def fresh_tree(tree):
@@ -140,17 +145,31 @@ def main():
         "floor (C++, getdents64 + renameat2)": lambda tree: [floor, tree],
         "Python os.walk + os.rename": lambda tree: [sys.executable, os.path.join(BENCH, "walk_rename.py"), tree],
     }
+    seen = lambda tree: tree  # where a program sees the tree
+    if args.bindfs:
+        # The trees are made below work/below; the programs see them through bindfs in work/seen.
+        below, mounted = os.path.join(work, "below"), os.path.join(work, "seen")
+        os.makedirs(below, exist_ok=True)
+        os.makedirs(mounted, exist_ok=True)
+        subprocess.run(["bindfs", below, mounted], check=True)
+        shape += " through bindfs"
+        tools = {
+            "versalo-cli --lower": tools["versalo-cli --lower"],
+            "floor (C++, getdents64 + plain renameat)": lambda tree: [floor, "--plain", tree],
+            "Python os.walk + os.rename": tools["Python os.walk + os.rename"],
+        }
+        seen = lambda tree: os.path.join(mounted, os.path.relpath(tree, below))
     results = {name: [] for name in tools}
     names = list(tools)
     for run in range(args.runs):
         # A different order in every round, so that no program always comes right after the
         # tree was made.
         for name in names[run % len(names):] + names[:run % len(names)]:
-            tree = os.path.join(work, "tree")
+            tree = os.path.join(work, "below" if args.bindfs else "", "tree")
             if os.path.exists(tree):
                 shutil.rmtree(tree)  # left by an earlier run that was stopped
             fresh_tree(tree)
-            wall, cpu_user, cpu_sys, peak = timed(tools[name](tree))
+            wall, cpu_user, cpu_sys, peak = timed(tools[name](seen(tree)))
             left = upper_case_names(tree)
             if left != 0:
                 sys.exit(f"{name}: {left} names still have capitals")
@@ -177,6 +196,8 @@ def main():
         print(f"| {name:<38} | {wall:8.3f} | {wall / floor_wall:7.2f} | {cpu_user:8.3f} | {cpu_sys:7.3f} "
               f"| {cpu:12.3f} | {cpu / floor_cpu:7.2f} | {peak:9.1f} |")
 
+    if args.bindfs:
+        subprocess.run(["umount", os.path.join(work, "seen")], check=True)
     if not args.keep:
         shutil.rmtree(work)
 

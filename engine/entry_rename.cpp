@@ -62,18 +62,42 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
                     "; der Eintrag heißt jetzt " + ctx.Quoted(result.currentName) +
                     LeftoverNote(result, ctx));
             break;
+        case RenameStatus::kSpellingKept:
+            ctx.skipped.Add(JoinPath(folderPath, from),
+                            "das Dateisystem hat die Umbenennung gemeldet, aber die Schreibweise nicht "
+                            "geändert (es unterscheidet Groß- und Kleinschreibung nicht); der Eintrag heißt "
+                            "weiter " +
+                                ctx.Quoted(result.currentName));
+            break;
+        case RenameStatus::kTemporaryRefused:
+            ctx.skipped.Add(JoinPath(folderPath, from),
+                            "nicht umbenannt, da das Journal nicht geschrieben werden kann");
+            break;
+        case RenameStatus::kOpenElsewhere:
+            ctx.skipped.Add(JoinPath(folderPath, from),
+                            "die Datei ist unter ihrem neuen Namen in einem anderen Programm geöffnet, und "
+                            "exfat-fuse würde sie beim Umbenennen verlieren; bitte die Datei schließen");
+            break;
     }
 }
 
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, FolderListing& names) {
+                       BatchContext& ctx, FolderListing& names, FileSystemNotes* notes) {
     if (!IsValidUtf8(name)) {
         ctx.skipped.Add(JoinPath(folderPath, name),
                         "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
         return {name, name};
     }
+    if (!ctx.dryRun && name.starts_with(kTempPrefix) && DropTemporaryLink(dirfd, name, names)) {
+        names.erase(name);
+        return {name, name, /*vanished=*/true};
+    }
     const std::string newName = ctx.Converted(name);
     FolderRenameResult result;
+    const bool taken =
+        newName != name && names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName));
+    // Both names listed and one file under both: a move by link and unlink cut off in between.
+    const bool halfDone = taken && !ctx.dryRun && HalfDoneMove(dirfd, name, newName);
     if (ctx.dryRun && newName != name && ctx.DryRunRenamed(dirfd, name)) {
         // A dropped item that the dry run has renamed already, met again by the walk of a folder
         // dropped later: the real run finds it under its new name, with nothing left to change.
@@ -82,7 +106,7 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
         return {name, name, /*vanished=*/true};
     } else if (newName == name) {
         result = {RenameStatus::kUnchanged, 0, name, {}};
-    } else if (names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName))) {
+    } else if (taken && !halfDone) {
         result = {RenameStatus::kCollision, EEXIST, name, {}};
     } else if (ctx.dryRun) {
         // What the real run would hear from the file system, where a dry run can know it: a name
@@ -101,7 +125,21 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
                             "nicht umbenannt, da das Journal nicht geschrieben werden kann");
             return {name, name};
         }
-        result = RenameInFolder(dirfd, name, newName, twoMove);
+        if (halfDone) {
+            result = FinishHalfDoneMove(dirfd, name, newName);
+        } else {
+            const auto ask = [&](const std::string& temporary) {
+                return ctx.listener->Temporary({folderPath, name, newName, dirfd}, temporary) ==
+                       BeforeRename::kGo;
+            };
+            RenameHelp help;
+            help.notes = notes;
+            if (ctx.listener != nullptr) {
+                // One reference captured: the function holds it without an allocation per entry.
+                help.temporary = [&ask](const std::string& temporary) { return ask(temporary); };
+            }
+            result = RenameInFolder(dirfd, name, newName, twoMove, help);
+        }
     }
     if (result.status == RenameStatus::kRenamed) {
         names.Rename(name, newName);

@@ -24,10 +24,12 @@ struct EntryNames {
 // names holds the folder's names as they were read and is kept up to date. A new name that is in
 // it (and still there) belongs to another entry: that is a collision, told without touching
 // either entry. (A file system that ignores case never lists both spellings, so there the rename
-// is tried and the file system decides.) In a dry run nothing is renamed: the outcome is worked
-// out from names alone.
+// is tried and the file system decides.) A new name that is listed and is the same file as the
+// entry, with exactly these two links, is a move by link and unlink cut off in between (see
+// HalfDoneMove): the move is finished. In a dry run nothing is renamed: the outcome is worked out
+// from names alone. notes carries what was learnt of the file systems from one entry to the next.
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, FolderListing& names);
+                       BatchContext& ctx, FolderListing& names, FileSystemNotes* notes = nullptr);
 
 // Counts a rename's outcome and tells the listener, or puts the entry in the skip report with its
 // reason; collisionReason is the reason given when the target name was taken.

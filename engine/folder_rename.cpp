@@ -14,128 +14,141 @@
 #include <vector>
 
 #include "engine/paths.h"
+#include "engine/text_case.h"
 
 namespace versalo {
 
+FileSystemNotes::Note* FileSystemNotes::Find(int dirfd) {
+    const dev_t device = FolderDevice(dirfd);
+    for (Note& note : m_refused) {
+        if (note.device == device) {
+            return &note;
+        }
+    }
+    return nullptr;
+}
+
+dev_t FileSystemNotes::FolderDevice(int dirfd) {
+    if (!m_folderKnown) {
+        struct stat status {};
+        m_folder = ::fstat(dirfd, &status) == 0 ? status.st_dev : 0;
+        m_folderKnown = true;
+    }
+    return m_folder;
+}
+
+void FileSystemNotes::NoteFlagRefused(int dirfd) {
+    if (Find(dirfd) == nullptr) {
+        m_refused.push_back({FolderDevice(dirfd), false});
+    }
+}
+
+void FileSystemNotes::NoteNoHardLinks(int dirfd) {
+    NoteFlagRefused(dirfd);
+    Find(dirfd)->noLinks = true;
+}
+
+bool IsTemporaryName(std::string_view name) {
+    // kTempPrefix, eight characters of TemporarySuffix's alphabet, ".tmp": nothing else.
+    static constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
+    if (name.size() != kTempPrefix.size() + 12 || !name.starts_with(kTempPrefix) || !name.ends_with(".tmp")) {
+        return false;
+    }
+    const std::string_view random = name.substr(kTempPrefix.size(), 8);
+    return random.find_first_not_of(kAlphabet) == std::string_view::npos;
+}
+
 namespace {
 
-// Reserves the name to with an exclusive create: an empty file, or an empty folder for a folder.
-// Returns the placeholder opened, with its status in ours, or -1 and the error (and in leftover
-// the name, when a placeholder folder could not be removed again).
-int MakePlaceholder(int dirfd, const std::string& to, bool folder, struct stat& ours, int& error,
-                    std::string& leftover) {
-    int placeholder = -1;
-    if (folder) {
-        if (::mkdirat(dirfd, to.c_str(), 0700) != 0) {
-            error = errno;  // EEXIST also where the name exists in another spelling (exFAT)
-            return -1;
-        }
-        placeholder = ::openat(dirfd, to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    } else {
-        placeholder = ::openat(dirfd, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (placeholder < 0) {
-            error = errno;
-            return -1;
-        }
-    }
-    if (placeholder < 0 || ::fstat(placeholder, &ours) != 0) {
-        error = errno;
-        if (placeholder >= 0) {
-            ::close(placeholder);
-        }
-        if (folder && ::unlinkat(dirfd, to.c_str(), AT_REMOVEDIR) != 0) {  // only while it is empty
-            leftover = to;
-        }
-        return -1;
-    }
-    return placeholder;
+// A plain rename's answer when its target exists, as the no-replace rename would give it.
+int TargetTaken(int error) {
+    return error == ENOTEMPTY || error == ENOTDIR || error == EISDIR ? EEXIST : error;
 }
 
-// The rename for file systems that refuse RENAME_NOREPLACE (FUSE ones: exfat-fuse, ntfs-3g,
-// bindfs, sshfs), which offer only a rename that replaces its target. Looking first and renaming
-// then would destroy a file another program creates in between. So the target name is reserved
-// first with an exclusive create (an empty file, or an empty folder for a folder: rename(2) puts a
-// folder only over a folder), and the entry is renamed over that placeholder, which is checked
-// right before to be still ours (same inode) and still empty. What remains possible: another
-// program opens the placeholder by its name and writes into it between that check and the
-// rename, two system calls apart; what it wrote is then replaced. On a failure the placeholder is
-// removed again if it is still ours and empty; if even that fails, leftover names it.
-int PlaceholderRename(int dirfd, const std::string& from, const std::string& to, std::string& leftover) {
-    struct stat entry {};
-    if (::fstatat(dirfd, from.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+// Looks that the name to is free, then renames plainly: what is left where the file system has
+// neither the no-replace flag nor hard links. The look is the no-replace rename itself: the kernel
+// answers EEXIST for a taken name before it asks the file system, which then refuses the flag
+// (EINVAL). A stat would not do: FUSE answers it from its cache, where a name looked up a moment
+// ago under another spelling still stands. Between the look and the rename (one system call) a
+// file that another program creates under that name would be replaced; a folder is replaced only
+// by a folder, and only while it is empty (the kernel refuses any other target).
+int LookThenRename(int dirfd, const std::string& from, const std::string& to) {
+    const int look = ::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE);
+    if (look == 0) {
+        return 0;  // the file system takes the flag after all
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
         return errno;
     }
-    const bool folder = S_ISDIR(entry.st_mode);
-    struct stat ours {};
-    int error = 0;
-    const int placeholder = MakePlaceholder(dirfd, to, folder, ours, error, leftover);
-    if (placeholder < 0) {
-        return error;
-    }
-    const auto stillOurs = [&] {
-        struct stat now {};
-        struct stat content {};
-        return ::fstatat(dirfd, to.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == ours.st_dev &&
-               now.st_ino == ours.st_ino && ::fstat(placeholder, &content) == 0 &&
-               (folder || content.st_size == 0);
-    };
-    error = EEXIST;  // the placeholder was taken over: its name is someone else's now
-    // A folder over a folder: the kernel itself refuses to replace one that is not empty.
-    if (stillOurs()) {
-        error = ::renameat(dirfd, from.c_str(), dirfd, to.c_str()) == 0 ? 0 : errno;
-    }
-    if (error != 0 && stillOurs() && ::unlinkat(dirfd, to.c_str(), folder ? AT_REMOVEDIR : 0) != 0) {
-        leftover = to;
-    }
-    ::close(placeholder);
-    return error;
+    return ::renameat(dirfd, from.c_str(), dirfd, to.c_str()) == 0 ? 0 : TargetTaken(errno);
 }
 
-// renameat2(RENAME_NOREPLACE) inside one folder. On file systems that refuse the flag, the
-// target name is first reserved by an exclusive create of an empty placeholder (a folder for a
-// folder), and the entry is renamed over it once it is found unchanged; a target that exists gives
-// EEXIST, as the flag would. Returns 0 or errno; leftover names a placeholder that could not be
-// removed again after a failure.
-int NoReplaceRename(int dirfd, const std::string& from, const std::string& to, std::string& leftover) {
-    if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
+// The move for file systems that refuse RENAME_NOREPLACE (FUSE ones: bindfs, exfat-fuse, ntfs-3g,
+// sshfs). A file gets its new name as a second hard link, which link() refuses to put over an
+// existing entry exactly as the flag does, and then loses the old one: no moment where another
+// program could meet an empty file or have its own file replaced. A kill between the two calls
+// leaves the file under both names (HalfDoneMove). Folders, which cannot be hard-linked, and files
+// where the file system has no hard links (exfat-fuse) are moved by LookThenRename.
+int FallbackMove(int dirfd, const std::string& from, const std::string& to, FileSystemNotes* notes) {
+    if (notes == nullptr || !notes->NoHardLinks(dirfd)) {
+        if (::linkat(dirfd, from.c_str(), dirfd, to.c_str(), 0) == 0) {
+            if (::unlinkat(dirfd, from.c_str(), 0) == 0) {
+                return 0;
+            }
+            const int error = errno;
+            ::unlinkat(dirfd, to.c_str(), 0);  // the second name of the same file, made just now
+            return error;
+        }
+        const int error = errno;
+        if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS && error != EMLINK) {
+            return error;  // EEXIST: the name is taken; ENOENT: the entry is gone; ...
+        }
+        // EPERM: a folder (never hard-linked) or a file system without hard links.
+        struct stat entry {};
+        if (::fstatat(dirfd, from.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+            return errno;
+        }
+        if (S_ISREG(entry.st_mode) && error != EMLINK && notes != nullptr) {
+            notes->NoteNoHardLinks(dirfd);
+        }
     }
-    const int error = errno;
-    if (error != EINVAL && error != ENOSYS) {
-        return error;
-    }
-    return PlaceholderRename(dirfd, from, to, leftover);
+    return LookThenRename(dirfd, from, to);
 }
 
-// A free temporary name in the folder, made as a temporary file is: created (so that no other
-// program takes it meanwhile) and removed again at once, so that no temporary file is left.
-std::string FreedTemporaryFile(int dirfd, int& error, std::string& leftover) {
-    std::string name = TempFileNameAt(dirfd, kTempPrefix);
-    if (name.empty()) {
-        error = errno;
-        return {};
+// renameat2(RENAME_NOREPLACE) inside one folder, or FallbackMove where the file system refuses the
+// flag (remembered in notes, so that the flag is not tried for every entry). Returns 0 or errno;
+// EEXIST when the target exists.
+int NoReplaceRename(int dirfd, const std::string& from, const std::string& to, FileSystemNotes* notes) {
+    if (notes == nullptr || !notes->FlagRefused(dirfd)) {
+        if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return 0;
+        }
+        const int error = errno;
+        if (error != EINVAL && error != ENOSYS) {
+            return error;
+        }
+        if (notes != nullptr) {
+            notes->NoteFlagRefused(dirfd);
+        }
     }
-    if (::unlinkat(dirfd, name.c_str(), 0) != 0) {
-        error = errno;
-        leftover = name;
-        return {};
-    }
-    return name;
+    return FallbackMove(dirfd, from, to, notes);
 }
 
 // Moves the entry to a temporary name beginning with "ZX"; returns that name, or an empty one
-// with error set. With makeFile the name is first taken as a file and freed; without it, a random
-// name is tried directly: the no-replace move itself makes sure that it was free.
-std::string MoveToTemporaryName(int dirfd, const std::string& oldName, bool makeFile, int& error,
-                                std::string& leftover) {
+// with error set (refused: the listener refused the name). Every name is told to the listener
+// before it is used. The name is random and never made beforehand: the no-replace move itself
+// makes sure that it was free, and no empty file ever stands under it, which a program removing
+// empty files could take away just as the entry arrives.
+std::string MoveToTemporaryName(int dirfd, const std::string& oldName, const RenameHelp& help, int& error,
+                                bool& refused) {
     // Another program could take the name before our move; then try another one.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        std::string temporary = makeFile ? FreedTemporaryFile(dirfd, error, leftover)
-                                         : std::string(kTempPrefix) + TemporarySuffix();
-        if (temporary.empty()) {
+        std::string temporary = std::string(kTempPrefix) + TemporarySuffix();
+        if (help.temporary && !help.temporary(temporary)) {
+            refused = true;
             return {};
         }
-        error = NoReplaceRename(dirfd, oldName, temporary, leftover);
+        error = NoReplaceRename(dirfd, oldName, temporary, help.notes);
         if (error == 0) {
             return temporary;
         }
@@ -146,50 +159,129 @@ std::string MoveToTemporaryName(int dirfd, const std::string& oldName, bool make
     return {};
 }
 
+// The spelling under which the folder's listing holds name: name itself, or the one spelling
+// that is the same name in other case (a file system that ignores case lists only that one);
+// empty when neither is listed.
+std::string StoredSpelling(int dirfd, const std::string& name) {
+    const FolderListing listing = FolderNames(dirfd);
+    if (listing.contains(name)) {
+        return name;
+    }
+    const std::string lower = ToLowerText(name);
+    for (std::size_t i = 0; i < listing.Count(); ++i) {
+        if (ToLowerText(listing.Name(i)) == lower) {
+            return std::string(listing.Name(i));
+        }
+    }
+    return {};
+}
+
+// verify: the file system ignores case (it found the entry under its new spelling); the listing
+// is read after the rename to see that the new spelling was stored.
 FolderRenameResult TwoMoves(int dirfd, const std::string& oldName, const std::string& newName,
-                            bool makeFile) {
+                            const RenameHelp& help, bool verify) {
     int error = 0;
-    std::string leftover;
-    const std::string temporary = MoveToTemporaryName(dirfd, oldName, makeFile, error, leftover);
+    bool refused = false;
+    const std::string temporary = MoveToTemporaryName(dirfd, oldName, help, error, refused);
     if (temporary.empty()) {
-        return {RenameStatus::kFailed, error, oldName, leftover};
+        return {refused ? RenameStatus::kTemporaryRefused : RenameStatus::kFailed, error, oldName, {}};
     }
-    const int second = NoReplaceRename(dirfd, temporary, newName, leftover);
+    const int second = NoReplaceRename(dirfd, temporary, newName, help.notes);
     if (second == 0) {
-        return {RenameStatus::kRenamed, 0, newName, {}};
+        const std::string stored = verify ? StoredSpelling(dirfd, newName) : newName;
+        if (stored.empty() || stored == newName) {
+            return {RenameStatus::kRenamed, 0, newName, {}};
+        }
+        return {RenameStatus::kSpellingKept, 0, stored, {}};
     }
+    // exfat-fuse answers ENOENT while a file is open under its new spelling (it tries to hide the
+    // open file first and does not find it under that spelling); the entry is still there.
+    struct stat status {};
+    const bool openElsewhere =
+        second == ENOENT && ::fstatat(dirfd, temporary.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
     // The new name is taken (or refused): back to the old name, never left under the temporary one.
-    const int back = NoReplaceRename(dirfd, temporary, oldName, leftover);
+    const int back = NoReplaceRename(dirfd, temporary, oldName, help.notes);
     if (back == 0) {
-        if (second == EEXIST && leftover.empty()) {
+        if (openElsewhere) {
+            return {RenameStatus::kOpenElsewhere, EBUSY, oldName, {}};
+        }
+        if (second == EEXIST) {
             return {RenameStatus::kCollision, EEXIST, oldName, {}};
         }
-        return {RenameStatus::kFailed, second, oldName, leftover};
+        return {RenameStatus::kFailed, second, oldName, {}};
     }
     // Both the new and the old name were taken by someone else between our moves. Overwriting
     // either would lose a file, so the entry stays where it is and the user is told its name.
-    return {RenameStatus::kStranded, back, temporary, leftover};
+    return {RenameStatus::kStranded, back, temporary, {}};
 }
 
 }  // namespace
 
 FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const std::string& newName,
-                                  bool twoMove) {
+                                  bool twoMove, const RenameHelp& help) {
     if (oldName == newName) {
         return {RenameStatus::kUnchanged, 0, oldName, {}};
     }
     if (twoMove) {
-        return TwoMoves(dirfd, oldName, newName, /*makeFile=*/true);
+        // The file system finds the entry under its new spelling: it ignores case.
+        struct stat status {};
+        const bool foldsCase = ::fstatat(dirfd, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        return TwoMoves(dirfd, oldName, newName, help, foldsCase);
     }
-    std::string leftover;
-    const int error = NoReplaceRename(dirfd, oldName, newName, leftover);
+    const int error = NoReplaceRename(dirfd, oldName, newName, help.notes);
     if (error == 0) {
         return {RenameStatus::kRenamed, 0, newName, {}};
     }
-    if (error == EEXIST && leftover.empty()) {
-        return TwoMoves(dirfd, oldName, newName, /*makeFile=*/false);
+    if (error == EEXIST) {
+        return TwoMoves(dirfd, oldName, newName, help, /*verify=*/true);
     }
-    return {RenameStatus::kFailed, error, oldName, leftover};
+    return {RenameStatus::kFailed, error, oldName, {}};
+}
+
+namespace {
+
+// Type, inode and link count as the file system has them now: FUSE answers a stat from its cache,
+// kept per name, so that one name of a file can show a link count that another name has changed.
+bool FreshStatus(int dirfd, const std::string& name, struct statx& status) {
+    return ::statx(dirfd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_FORCE_SYNC,
+                   STATX_TYPE | STATX_INO | STATX_NLINK, &status) == 0;
+}
+
+bool SameFile(const struct statx& one, const struct statx& other) {
+    return one.stx_dev_major == other.stx_dev_major && one.stx_dev_minor == other.stx_dev_minor &&
+           one.stx_ino == other.stx_ino;
+}
+
+}  // namespace
+
+bool DropTemporaryLink(int dirfd, const std::string& temporary, const FolderListing& names) {
+    struct statx ours {};
+    if (!IsTemporaryName(temporary) || !FreshStatus(dirfd, temporary, ours) || S_ISDIR(ours.stx_mode) ||
+        ours.stx_nlink < 2) {
+        return false;
+    }
+    for (std::size_t i = 0; i < names.Count(); ++i) {
+        const std::string name(names.Name(i));
+        struct statx other {};
+        if (!IsTemporaryName(name) && FreshStatus(dirfd, name, other) && SameFile(ours, other)) {
+            return ::unlinkat(dirfd, temporary.c_str(), 0) == 0;
+        }
+    }
+    return false;
+}
+
+bool HalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName) {
+    struct statx old {};
+    struct statx now {};
+    return FreshStatus(dirfd, oldName, old) && FreshStatus(dirfd, newName, now) && !S_ISDIR(old.stx_mode) &&
+           SameFile(old, now) && old.stx_nlink == 2 && now.stx_nlink == 2;
+}
+
+FolderRenameResult FinishHalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName) {
+    if (::unlinkat(dirfd, oldName.c_str(), 0) != 0) {
+        return {RenameStatus::kFailed, errno, oldName, {}};
+    }
+    return {RenameStatus::kRenamed, 0, newName, {}};
 }
 
 int OpenPath(const std::string& path, int flags) {

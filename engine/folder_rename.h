@@ -1,28 +1,75 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace versalo {
+
+class FolderListing;
 
 // The one place where the program renames anything. Every rename here is a no-replace rename:
 // an entry that exists under the target name is never replaced, whatever the file system.
 
 enum class RenameStatus {
-    kRenamed,    // the entry now has the new name
-    kUnchanged,  // the new name equals the old one byte for byte; nothing was done
-    kCollision,  // another entry has the new name; the entry kept its old name
-    kFailed,     // the file system refused; the entry kept its old name (see error)
-    kStranded,   // the entry could not be moved back from its temporary name (see currentName)
+    kRenamed,           // the entry now has the new name
+    kUnchanged,         // the new name equals the old one byte for byte; nothing was done
+    kCollision,         // another entry has the new name; the entry kept its old name
+    kFailed,            // the file system refused; the entry kept its old name (see error)
+    kStranded,          // the entry could not be moved back from its temporary name (see currentName)
+    kSpellingKept,      // the file system said yes but kept the old spelling (it ignores case changes)
+    kTemporaryRefused,  // the listener refused the temporary name; nothing was done
+    kOpenElsewhere,     // exfat-fuse refused the move because the file is open under its new spelling
 };
 
 struct FolderRenameResult {
     RenameStatus status = RenameStatus::kFailed;
     int error = 0;            // errno of the failing step, for kFailed and kStranded
     std::string currentName;  // the name the entry has afterwards
-    std::string leftover;     // an empty temporary file that could not be removed again, if any
+    // An empty file of the program's that could not be removed again, if any. No rename makes one
+    // any more (no placeholder, no temporary file made beforehand); kept for the messages.
+    std::string leftover;
+};
+
+// What the no-replace rename learns about file systems while a batch runs, so that not every
+// entry finds it out again: which refuse RENAME_NOREPLACE, and which of those have no hard links.
+// Kept by device number; the device of the folder at hand is looked up once per folder, and only
+// once a file system without the flag has been met.
+class FileSystemNotes {
+public:
+    // The walk enters another folder: its device is looked up again when needed.
+    void EnterFolder() { m_folderKnown = false; }
+    bool FlagRefused(int dirfd) { return !m_refused.empty() && Find(dirfd) != nullptr; }
+    bool NoHardLinks(int dirfd) {
+        const Note* note = m_refused.empty() ? nullptr : Find(dirfd);
+        return note != nullptr && note->noLinks;
+    }
+    void NoteFlagRefused(int dirfd);
+    void NoteNoHardLinks(int dirfd);
+
+private:
+    struct Note {
+        dev_t device;
+        bool noLinks;
+    };
+    Note* Find(int dirfd);
+    dev_t FolderDevice(int dirfd);
+    std::vector<Note> m_refused;
+    bool m_folderKnown = false;
+    dev_t m_folder = 0;
+};
+
+// What a rename needs of the batch beyond the names.
+struct RenameHelp {
+    // Asked right before a temporary name is created or used; false: the name must not be used,
+    // and the entry keeps its old one (kTemporaryRefused).
+    std::function<bool(const std::string&)> temporary;
+    FileSystemNotes* notes = nullptr;  // none: every rename finds out for itself
 };
 
 // Renames oldName to newName inside the open folder dirfd.
@@ -33,11 +80,34 @@ struct FolderRenameResult {
 // perform the case change; on one that respects case the second move finds the other entry, and
 // the entry is moved back to its old name and reported as a collision.
 //
-// Two moves (twoMove true): a temporary name beginning with "ZX" is created in the folder and
-// freed, then the entry moves to it and from there to the new name, both moves no-replace. When
+// Two moves (twoMove true): the entry moves to a random free name beginning with "ZX" and from there
+// to the new name, both moves no-replace; the name is told to help.temporary before it is used. When
 // the second move fails for any reason the entry goes back to its old name.
+//
+// Where the file system refuses RENAME_NOREPLACE (FUSE: bindfs, exfat-fuse, ntfs-3g, sshfs) a file
+// is moved by link() and unlink(), which refuses an existing target as the flag does; a folder,
+// and a file where there are no hard links (exfat-fuse), by a plain rename right after a look that
+// the target is free. No placeholder is ever made. After a case change on a file system that
+// ignores case, the folder's listing is read to see that the new spelling was really stored.
 FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const std::string& newName,
-                                  bool twoMove);
+                                  bool twoMove, const RenameHelp& help = {});
+
+// A move by link() and unlink() cut off between the two calls leaves one file under both names.
+// True when oldName and newName are such a pair: the same file (not a folder) with exactly these
+// two links. Finishing the move (removing oldName) then keeps the file and gives it the name the
+// rename was to give it; a file with a third link elsewhere is never taken for such a pair.
+bool HalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName);
+// Removes oldName of such a pair; kRenamed, or kFailed with the reason.
+FolderRenameResult FinishHalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName);
+
+// A move through a temporary name by link() and unlink() cut off between two calls leaves the
+// file under its temporary name and under its old or new one. When temporary is one of the
+// program's own temporary names and another entry of names is the same file, the temporary name
+// is removed (the file keeps the other); true when that was done.
+bool DropTemporaryLink(int dirfd, const std::string& temporary, const FolderListing& names);
+
+// True when name is one of the program's own temporary names (prefix, random part, suffix, exactly).
+bool IsTemporaryName(std::string_view name);
 
 // Opens a path like open(2), also when it is longer than the system's path-length limit, by
 // going through it one folder at a time. Returns the descriptor, or -1 with errno set.

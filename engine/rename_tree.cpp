@@ -42,7 +42,7 @@ struct Frame {
 
 // Lists one folder and renames its entries; returns its subfolders.
 std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx,
-                                      dev_t device) {
+                                      dev_t device, FileSystemNotes& notes) {
     std::vector<EntryNames> subfolders;
     // The whole listing is read first: renaming entries while the folder is still being read
     // could make the listing return a renamed entry a second time. It is also the set of the
@@ -54,6 +54,7 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
         ctx.skipped.Add(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
         return subfolders;
     }
+    notes.EnterFolder();
     std::string name;
     for (std::size_t i = 0; i < listing.Count(); ++i) {
         if (ctx.Stopped()) {
@@ -69,7 +70,7 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
             ctx.EntryDone();
             continue;
         }
-        EntryNames current = RenameEntry(dirfd, folderPath, name, /*twoMove=*/false, ctx, listing);
+        EntryNames current = RenameEntry(dirfd, folderPath, name, /*twoMove=*/false, ctx, listing, &notes);
         if (!current.vanished && IsFolder(dirfd, current.existing, type)) {
             subfolders.push_back(std::move(current));
         }
@@ -87,8 +88,9 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     std::string path(WithoutTrailingSlashes(folderPath));
     struct stat status {};
     const dev_t device = ctx.oneFileSystem && ::fstat(dirfd, &status) == 0 ? status.st_dev : 0;
+    FileSystemNotes notes;  // for the whole walk: the flag is tried once per file system
     std::vector<Frame> stack;
-    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx, device), false});
+    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx, device, notes), false});
     // Progress within the walk: the share of the walked folder's own subfolders done.
     const std::size_t firstLevelTotal = stack.back().pending.size();
     std::size_t firstLevelDone = 0;
@@ -117,7 +119,7 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
             continue;
         }
         path = childPath;
-        stack.push_back({child, path.size(), RenameListing(child, path, ctx, device), firstLevel});
+        stack.push_back({child, path.size(), RenameListing(child, path, ctx, device, notes), firstLevel});
     }
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "tests/support/run.h"
@@ -53,10 +54,12 @@ void WaitFor(const std::function<bool()>& condition) {
 }
 
 // An exFAT image on a loop device, mounted with exfat-fuse in tree/"x"; m_reason empty when it is.
+// The image lies in a folder of its own: its bytes change whenever the kernel writes the mount
+// back, and it must not be part of the tree's snapshot.
 struct Exfat {
     explicit Exfat(TempTree& tree) : m_dir(tree.Path("x")) {
-        const std::string image = tree.Path("image");
-        tree.File("image", std::string(1, '\0'));
+        const std::string image = m_images.Path("image");
+        m_images.File("image", std::string(1, '\0'));
         ::truncate(image.c_str(), 16 << 20);
         tree.Folder("x");
         const RunResult loop = RunProgram({"losetup", "--find", "--show", image});
@@ -70,6 +73,7 @@ struct Exfat {
         Unmount(m_dir);
         WaitFor([&] { return m_loop.empty() || RunProgram({"losetup", "--detach", m_loop}).status == 0; });
     }
+    TempTree m_images;
     std::string m_dir;
     std::string m_loop;
     std::string m_reason;
@@ -421,6 +425,140 @@ TEST(UndoIdentity, TwoRunsOnOneJournal) {
     }
     EXPECT_EQ(refusedClean, kRuns);
 }
+
+// ---- The no-replace fallback where the file system refuses RENAME_NOREPLACE ----
+
+std::string Content(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// exFAT (true: neither the flag nor hard links) or bindfs over tmpfs (false: hard links) in "x".
+class NoFlag : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        std::string reason;
+        if (GetParam()) {
+            m_exfat = std::make_unique<Exfat>(m_tree);
+            reason = m_exfat->m_reason;
+        } else if (m_tree.Build("source/|x/");
+                   !root || RunProgram({"bindfs", m_tree.Path("source"), m_tree.Path("x")}).status != 0) {
+            reason = "bindfs cannot mount here";
+        }
+        if (!reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+    }
+    TempTree m_tree;  // unmounts bindfs when it goes
+    std::unique_ptr<Exfat> m_exfat;
+};
+
+// Another program at work on the folder from a moment around the rename of VICTIM.TXT ("mine") to
+// victim.txt on, for 15 ms, the methods taking turns: as find -type f -empty -delete (none of the
+// user's files lost), and on bindfs a writer of victim.txt without O_EXCL (what it wrote never lost).
+TEST_P(NoFlag, ARacingProgramLosesNothing) {
+    const auto removeEmpty = [](const std::string& folder) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            struct stat status {};
+            if (::lstat(entry.path().c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+                status.st_size == 0) {
+                ::unlink(entry.path().c_str());
+            }
+        }
+    };
+    const auto write = [](const std::string& folder) {
+        const int fd = ::open((folder + "/victim.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        EXPECT_TRUE(fd < 0 || (::pwrite(fd, "theirs", 6, 0) == 6 && ::close(fd) == 0));
+    };
+    using Racer = std::function<void(const std::string&)>;
+    for (const auto& [racer, kept] :
+         std::vector<std::pair<Racer, std::string>>{{removeEmpty, "mine"}, {write, "theirs"}}) {
+        int lost = 0;
+        for (int run = 0; run < (GetParam() ? 100 : 300) && !(GetParam() && kept == "theirs"); ++run) {
+            std::filesystem::remove_all(m_tree.Path("x/work"));
+            m_tree.File("x/work/VICTIM.TXT", "mine");
+            std::thread other([&] {
+                std::this_thread::sleep_for(std::chrono::microseconds(run * 7919 % 3000));
+                for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(15);
+                     std::chrono::steady_clock::now() < end;) {
+                    racer(m_tree.Path("x/work"));
+                }
+            });
+            RunProgram({"versalo-cli", run % 2 == 0 ? "-l" : "-t", m_tree.Path("x/work/VICTIM.TXT")});
+            other.join();
+            lost += std::ranges::none_of(m_tree.Names("x/work"), [&](const auto& name) {
+                return Content(m_tree.Path("x/work/" + name)) == kept;
+            });
+        }
+        EXPECT_EQ(lost, 0) << kept << " lost";
+    }
+}
+
+// The new name taken while the last step before the rename is held: on bindfs the first link(),
+// which refuses a taken name as the flag would; on exFAT the look right before the plain rename
+// (STRASSE is another name than straße there). The other file is never replaced.
+TEST_P(NoFlag, ANameTakenWhileTheLastStepIsHeldIsNeverReplaced) {
+    const Strings names = GetParam() ? Strings{"straße", "STRASSE"} : Strings{"FILE.TXT", "file.txt"};
+    for (const char* method : {"-v", "-t"}) {  // direct, two moves
+        std::filesystem::remove_all(m_tree.Path("x/work"));
+        m_tree.File("x/work/" + names[0], "mine");
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            m_tree.File("x/work/" + names[1], "theirs");
+        });
+        const RunResult run =
+            Strace(GetParam() ? "renameat2:delay_enter=1500000:when=2" : "linkat:delay_enter=1500000:when=1",
+                   {method, GetParam() ? "-u" : "-l", names[0]}, m_tree.Path("x/work"));
+        other.join();
+        EXPECT_NE(run.err.find("bereits vergeben"), std::string::npos) << run.err;
+        EXPECT_EQ(Content(m_tree.Path("x/work/" + names[0])) + Content(m_tree.Path("x/work/" + names[1])),
+                  "minetheirs");
+    }
+}
+
+// exFAT: exfat-fuse loses a file renamed while it is open under its new spelling (a plain rename
+// by mv: ENOENT, and the file is gone when closed); two moves meet that at the second move, and
+// the file goes back to its old name: the user is told to close it. bindfs: killed between link()
+// and unlink(), the file has two names; a second run of the folder finishes the move or drops the
+// temporary name, but leaves a user's pair of links with a third link elsewhere alone.
+TEST_P(NoFlag, AFileOpenOrAMoveKilledHalfWay) {
+    for (const std::string kill : {"unlinkat:signal=SIGKILL:when=1", "unlinkat:signal=SIGKILL:when=2"}) {
+        for (const char* method : {"-l", "-t"}) {
+            std::filesystem::remove_all(m_tree.Path("x/T"));
+            m_tree.File("x/T/FILE.TXT", "0123456789");
+            if (GetParam()) {
+                for (int again = 0; again < 5; ++again) {  // 20 runs in all, each in a fresh folder
+                    const std::string open = "x/open" + std::to_string(again) + method + kill.back();
+                    m_tree.File(open + "/FILE.TXT", "0123456789");
+                    const int fd =
+                        ::open(m_tree.Path(open + "/file.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+                    const RunResult cli =
+                        RunProgram({"versalo-cli", method, "FILE.TXT"}, {.folder = m_tree.Path(open)});
+                    EXPECT_EQ(::write(fd, "APPEND", 6), 6);
+                    ::close(fd);
+                    EXPECT_EQ(m_tree.Names(open), Strings{"FILE.TXT"});
+                    // Read under a spelling not looked up before: FUSE keeps the size per spelling.
+                    EXPECT_EQ(Content(m_tree.Path(open + "/File.Txt")), "0123456789APPEND");
+                    EXPECT_NE(cli.err.find("bitte die Datei schließen"), std::string::npos) << cli.err;
+                }
+                continue;
+            }
+            m_tree.File("x/T/user.txt", "linked");
+            ::link(m_tree.Path("x/T/user.txt").c_str(), m_tree.Path("x/T/USER.TXT").c_str());
+            ::link(m_tree.Path("x/T/user.txt").c_str(), m_tree.Path("x/elsewhere" + kill + method).c_str());
+            Strace(kill, {method, "T/FILE.TXT"}, m_tree.Path("x"));
+            const bool twoNames = kill.ends_with('1') || method[1] == 't';  // -l: when=2 is after the move
+            EXPECT_EQ(m_tree.Names("x/T").size(), twoNames ? 4U : 3U) << kill << method;
+            RunProgram({"versalo-cli", "T"}, {.folder = m_tree.Path("x")});
+            EXPECT_EQ(m_tree.Names("x/t"), (Strings{"USER.TXT", "file.txt", "user.txt"})) << kill << method;
+            EXPECT_EQ(Content(m_tree.Path("x/t/file.txt")), "0123456789");
+            std::filesystem::rename(m_tree.Path("x/t"), m_tree.Path("x/T"));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Mounts, NoFlag, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "Exfat" : "Bindfs"; });
 
 }  // namespace
 }  // namespace versalo::test
