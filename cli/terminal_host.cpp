@@ -95,7 +95,8 @@ void TerminalHost::ClearProgress() {
 }
 
 void TerminalHost::DrawProgress() {
-    std::string line = "\r\033[Kversalo-cli: " + std::to_string(m_entries) + " Einträge bearbeitet";
+    std::string line = "\r\033[Kversalo-cli: " + std::to_string(m_entries) +
+                       (m_entries == 1 ? " Eintrag bearbeitet" : " Einträge bearbeitet");
     if (m_percent > 0.0F) {
         // The share done: of the given paths, and within a given folder of its own subfolders.
         line += ", " + std::to_string(static_cast<int>(m_percent)) + " % fertig";

@@ -70,8 +70,8 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, Ca
 void ReportSwappedFolder(const ItemPaths& item, BatchContext& ctx) {
     struct stat status {};
     if (::lstat(item.existing.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
-        ctx.skipped.Add(item.shown,
-                        "war ein Ordner und wurde gleich nach dem Umbenennen durch " +
+        ctx.skipped.AddNotEntered(
+            item.shown, "war ein Ordner und wurde gleich nach dem Umbenennen durch " +
                             std::string(S_ISLNK(status.st_mode) ? "eine Verknüpfung" : "eine Datei") +
                             " ersetzt; sein Inhalt bleibt, wie er ist");
     }
@@ -90,7 +90,7 @@ void DropOne(const std::string& path, WalkedFolders& walkedFolders, BatchContext
     }
     const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
     ctx.EntryDone();
-    if (item.missing || ctx.Stopped()) {
+    if (item.missing || item.repeated || ctx.Stopped()) {
         return;
     }
     if (RenameTree(item.existing, ctx, item.shown)) {
@@ -98,10 +98,6 @@ void DropOne(const std::string& path, WalkedFolders& walkedFolders, BatchContext
     } else if (item.wasFolder) {
         ReportSwappedFolder(item, ctx);
     }
-}
-
-float Percent(std::size_t done, std::size_t count) {
-    return static_cast<float>(static_cast<double>(done) / static_cast<double>(count) * 100.0);
 }
 
 }  // namespace

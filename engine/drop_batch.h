@@ -39,7 +39,6 @@ struct BatchResult {
     bool started = false;   // the data carried a file list and the batch ran
     bool finished = false;  // false when the user quit in the middle
     std::size_t renamed = 0;
-    std::size_t unchanged = 0;
     SkipReport skipped;
     std::vector<std::string> otherFileSystems;  // folders passed over for oneFileSystem
 
