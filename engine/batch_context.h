@@ -38,6 +38,7 @@ struct BatchContext {
         : host(batchHost),
           listener(options.listener),
           caseRule(options.caseRule),
+          converter(options.caseRule),
           method(options.method),
           quoting(options.quoting),
           dryRun(options.dryRun),
@@ -46,6 +47,7 @@ struct BatchContext {
     BatchHost& host;
     RenameListener* listener;
     CaseRule caseRule;
+    NameConverter converter;  // caseRule in the user's locale, looked up once for the batch
     RenameMethod method;
     NameQuoting quoting;
     bool dryRun;
@@ -65,7 +67,7 @@ struct BatchContext {
         }
     }
 
-    std::string Converted(std::string_view name) const { return ConvertName(name, caseRule); }
+    std::string Converted(std::string_view name) const { return converter(name); }
     std::string Quoted(std::string_view name) const { return QuotedName(name, quoting); }
 
     SkipReport skipped;
