@@ -17,10 +17,31 @@ std::size_t Utf8CharLength(std::string_view text, std::size_t i) {
     return character < 0 ? 0 : static_cast<std::size_t>(end);
 }
 
+namespace {
+
+// The length of the plain ASCII start of text, read eight bytes at a time: nearly every name is
+// ASCII throughout.
+std::size_t AsciiPrefix(std::string_view text) {
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = AsciiPrefix(text); i < text.size();) {
         if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;  // ASCII, nearly every byte of a name: no need to ask ICU
+            ++i;
             continue;
         }
         const std::size_t length = Utf8CharLength(text, i);
@@ -34,17 +55,21 @@ bool IsValidUtf8(std::string_view text) {
 
 namespace {
 
-// The mapping by the ASCII table, written to out; false (out half-written) at the first byte that
-// is not ASCII. firstUpper: the first character upper case and the rest as mapping says.
+// The mapping by the ASCII table, written to out; false (out untouched) when text is not plain
+// ASCII. firstUpper: the first character upper case and the rest as upper says.
 bool AsciiMapped(std::string_view text, bool upper, bool firstUpper, std::string& out) {
-    out.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x80) {
-            return false;
+    if (AsciiPrefix(text) != text.size()) {
+        return false;
+    }
+    out.assign(text);
+    const unsigned char from = upper ? 'a' : 'A';  // the first letter of the case that changes
+    for (char& c : out) {
+        if (static_cast<unsigned char>(static_cast<unsigned char>(c) - from) < 26) {
+            c = static_cast<char>(c ^ 0x20);
         }
-        const unsigned char from = (upper || (i == 0 && firstUpper)) ? 'a' : 'A';
-        out[i] = static_cast<char>(static_cast<unsigned char>(byte - from) < 26 ? byte ^ 0x20 : byte);
+    }
+    if (firstUpper && !out.empty() && out[0] >= 'a' && out[0] <= 'z') {
+        out[0] = static_cast<char>(out[0] ^ 0x20);
     }
     return true;
 }
