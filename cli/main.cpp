@@ -43,11 +43,6 @@ bool PrintOut(const std::string& text) {
     return false;
 }
 
-// "1 Umbenennung", "3 Umbenennungen" (and the like): a count with its noun in the right number.
-std::string Counted(std::size_t count, const std::string& one, const std::string& many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // Why FILE must not be appended to as a journal: it exists and is something else (its first line
 // is no journal header, or it is no regular file). Empty when it may be used: it does not exist
 // yet, is empty, or is a journal of ours. Errors in opening are left to the journal itself.
@@ -221,8 +216,7 @@ int main(int argc, char** argv) {
     if (parsed.options.version) {
         return PrintOut(VersionLine() + "\n") ? kExitDone : kExitIncomplete;
     }
-    CliRun run(parsed.options);
-    const int status = run.Run();
+    const int status = CliRun(parsed.options).Run();
     // Stopped by Ctrl+C or SIGTERM: the summary is out; now end by the signal itself, so that the
     // shell (and a loop running the program) knows the run was interrupted.
     std::fflush(nullptr);

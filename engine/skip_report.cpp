@@ -16,14 +16,12 @@ void SkipReport::AddNotEntered(std::string path, std::string reason) {
     m_entries.push_back({std::move(path), std::move(reason), /*notEntered=*/true});
 }
 
-namespace {
-
-// "1 Eintrag hat" or "3 Einträge haben": the count with the word in its number.
-std::string Counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
+std::string Counted(std::size_t count, std::string_view one, std::string_view many) {
+    std::string text = std::to_string(count);
+    text += ' ';
+    text += count == 1 ? one : many;
+    return text;
 }
-
-}  // namespace
 
 std::string SkipReport::Summary(NameQuoting quoting, std::size_t maxListed) const {
     std::string text;

@@ -39,6 +39,9 @@ private:
     std::vector<SkippedEntry> m_entries;
 };
 
+// The count and the word that goes with it: "1 Eintrag hat", "3 Einträge haben".
+std::string Counted(std::size_t count, std::string_view one, std::string_view many);
+
 // A path made printable: bytes that are not valid UTF-8 and the bytes of control characters (C0,
 // DEL and the C1 controls U+0080 to U+009F, which a terminal acts on) as \xNN.
 std::string PrintablePath(const std::string& path);
