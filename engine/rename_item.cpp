@@ -60,10 +60,10 @@ bool GivenBefore(int dirfd, const struct stat& folder, const SplitPath& split, c
         return known(split.leaf, item.st_ino);
     }
     // Renamed already: the real run finds it under its new name, the dry run knows that name.
-    struct stat now {};
     if (ctx.dryRun) {
         return ctx.givenItems.contains(BatchContext::Given(folder, split.leaf));
     }
+    struct stat now {};
     return EntryStatus(dirfd, wanted.c_str(), now) && known(wanted, now.st_ino);
 }
 
