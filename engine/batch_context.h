@@ -51,8 +51,9 @@ struct BatchContext {
     RenameMethod method;
     NameQuoting quoting;
     bool dryRun;
-    // Neither rename nor enter a folder on another file system than the walked item's; such
-    // folders are collected in otherFileSystems (their paths as messages show them).
+    // Neither rename nor enter a folder that is a mount point (another file system, or a bind
+    // mount of the walked one); such folders are collected in otherFileSystems (their paths as
+    // messages show them).
     bool oneFileSystem;
     std::vector<std::string> otherFileSystems;
 

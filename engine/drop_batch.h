@@ -30,7 +30,7 @@ struct BatchOptions {
     CaseRule caseRule = CaseRule::kLower;
     RenameMethod method = RenameMethod::kDirect;
     bool dryRun = false;         // work everything out, rename nothing
-    bool oneFileSystem = false;  // leave folders on other file systems alone
+    bool oneFileSystem = false;  // leave mount points (other file systems, bind mounts) alone
     NameQuoting quoting = NameQuoting::kWindow;
     RenameListener* listener = nullptr;  // told of every rename made
 };
