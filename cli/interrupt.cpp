@@ -29,8 +29,9 @@ void InstallInterruptHandlers() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         ::sigaction(signal, &action, nullptr);
     }
-    // A reader that goes away (versalo-cli -v ... | head) must not end the run in the middle;
-    // the failed write is noticed and reported instead.
+    // A reader that goes away (versalo-cli -v ... | head) must not end the run in the middle of a
+    // rename: the failed write is noticed, the run stops before the next rename, and the program
+    // ends by SIGPIPE after its summary (EndBySignal).
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
@@ -39,6 +40,12 @@ void InstallInterruptHandlers() {
 
 bool Interrupted() {
     return g_interrupted != 0;
+}
+
+void EndBySignal(int signal) {
+    if (g_interrupted == 0) {
+        g_interrupted = signal;
+    }
 }
 
 void EndByInterruptSignal() {

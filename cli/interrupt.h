@@ -11,10 +11,15 @@ void InstallInterruptHandlers();
 // True once one of those signals arrived.
 bool Interrupted();
 
-// When one of those signals arrived: puts back its default action and sends it to the program
-// again, so that the program ends by that signal (a shell sees 130 for SIGINT, 143 for SIGTERM and
-// stops a loop, as with any other tool). Call it after everything that is to be written was
-// written. Returns only when no such signal arrived.
+// Makes the program end by signal at EndByInterruptSignal, as if it had arrived (unless one of
+// those signals came first): a reader of the listing that went away ends it by SIGPIPE, as it
+// ends any other tool.
+void EndBySignal(int signal);
+
+// When one of those signals arrived (or EndBySignal was called): puts back its default action and sends it to
+// the program again, so that the program ends by that signal (a shell sees 130 for SIGINT, 143 for SIGTERM
+// and stops a loop, as with any other tool). Call it after everything that is to be written was written.
+// Returns only when no such signal arrived.
 void EndByInterruptSignal();
 
 }  // namespace versalo::cli

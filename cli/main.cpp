@@ -1,8 +1,14 @@
 // versalo-cli: the renaming engine of the window program, for terminals and scripts. Each PATH is
 // handled exactly as if those paths had been dropped on the window together, in their order.
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -27,9 +33,43 @@ constexpr int kExitDone = 0;
 constexpr int kExitIncomplete = 1;
 constexpr int kExitUsage = 2;
 
-// Writes text to standard output; false when that failed (a closed pipe, a full disk).
+// Writes text to standard output; on failure (a closed pipe, a full disk) says so as GNU tools do
+// and returns false.
 bool PrintOut(const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
+        return true;
+    }
+    std::fprintf(stderr, "versalo-cli: Schreibfehler: %s\n", ErrorText(errno).c_str());
+    return false;
+}
+
+// Why FILE must not be appended to as a journal: it exists and is something else (its first line
+// is no journal header, or it is no regular file). Empty when it may be used: it does not exist
+// yet, is empty, or is a journal of ours. Errors in opening are left to the journal itself.
+std::string NotAJournal(const std::string& file) {
+    // O_NONBLOCK: a FIFO given as the journal must not hold the program up here.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    struct stat status {};
+    std::string head(4096, '\0');
+    ssize_t got = 0;
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    if (regular) {
+        got = ::read(fd, head.data(), head.size());
+    }
+    ::close(fd);
+    if (!regular) {
+        return "ist keine gewöhnliche Datei";
+    }
+    if (got <= 0) {
+        return {};  // empty (or unreadable: the journal's own opening will say why)
+    }
+    head.resize(static_cast<std::size_t>(got));
+    const nlohmann::json header = nlohmann::json::parse(head.substr(0, head.find('\n')), nullptr, false);
+    const bool ours = header.is_object() && header.contains("journal") && header["journal"] == "versalo";
+    return ours ? std::string() : "ist kein Journal von Versalo; es wird nichts angehängt";
 }
 
 // One run of the batch (renaming or undoing) with its listeners, and what is said after it.
@@ -39,18 +79,22 @@ public:
         : m_options(options),
           m_listing(options.dryRun || options.verbose),
           m_host(stderr, ShowsProgress(m_listing), /*listAllSkipped=*/options.verbose),
-          m_renameListing(stdout) {}
+          m_renameListing(STDOUT_FILENO) {}
 
     int Run() {
-        if (m_listing && ::isatty(STDOUT_FILENO) != 1) {
-            // Lines for a file or a pipe go out in large blocks; one write per rename would cost
-            // more than the rename itself.
-            static char buffer[64 * 1024];
-            std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+        // Also in a dry run, which must end as the real run would.
+        if (const std::string reason = m_options.journal.empty() ? "" : NotAJournal(m_options.journal);
+            !reason.empty()) {
+            m_host.Note("versalo-cli: " + ShellQuoted(m_options.journal) + " " + reason + ".");
+            return kExitUsage;
         }
         if (!OpenJournals()) {
             return kExitIncomplete;
         }
+        // Written to (and broken, or its reader gone): the run stops before the next rename, as
+        // for Ctrl+C. A journal that can no longer be written stops it too.
+        m_host.StopWhen(
+            [this] { return (m_listing && m_renameListing.Broken()) || (m_journal && !m_journal->Ok()); });
         if (m_listing) {
             // After the journal: the listing may block on a slow reader, and a run killed while
             // it waits must already have the rename in its journal.
@@ -93,7 +137,6 @@ private:
                 return false;
             }
             m_listeners.Add(m_journal.get());
-            m_host.StopWhen([this] { return !m_journal->Ok(); });
         }
         std::string error;
         if (!m_options.undo.empty() && !m_undoJournal.Open(m_options.undo, error)) {
@@ -117,13 +160,14 @@ private:
 
     int Report(const BatchResult& result) {
         ReportJournal();
-        const bool listingWritten = m_renameListing.Flush();
+        const bool listingWritten = !m_listing || m_renameListing.Flush();
         m_host.ClearProgress();
         m_host.ShowOtherFileSystems(result.otherFileSystems);
         int status = result.AllDone() ? kExitDone : kExitIncomplete;
-        if (!listingWritten) {
-            m_host.Note(
-                "versalo-cli: die Liste der Umbenennungen konnte nicht vollständig geschrieben werden");
+        const bool readerGone = !listingWritten && m_renameListing.Error() == EPIPE;
+        if (!listingWritten && !readerGone) {
+            m_host.Note("versalo-cli: Schreibfehler: " + ErrorText(m_renameListing.Error()) +
+                        "; die Liste der Umbenennungen ist unvollständig");
             status = kExitIncomplete;
         }
         if (!result.finished) {
@@ -131,10 +175,16 @@ private:
             if (!result.skipped.Empty()) {
                 m_host.ShowSkipped(result.skipped);
             }
-            m_host.Note("versalo-cli: abgebrochen nach " + std::to_string(result.renamed) +
-                        (m_options.dryRun ? " vorgesehenen" : "") +
-                        " Umbenennungen; jeder Eintrag hat seinen alten oder seinen neuen Namen.");
+            m_host.Note("versalo-cli: abgebrochen nach " +
+                        Counted(result.renamed, m_options.dryRun ? "vorgesehenen Umbenennung" : "Umbenennung",
+                                m_options.dryRun ? "vorgesehenen Umbenennungen" : "Umbenennungen") +
+                        (readerGone ? ", da die Ausgabe nicht mehr gelesen wird" : "") +
+                        "; jeder Eintrag hat seinen alten oder seinen neuen Namen.");
             status = kExitIncomplete;
+        }
+        if (readerGone) {
+            // As for Ctrl+C: the program ends by the signal a write to a closed pipe gives.
+            cli::EndBySignal(SIGPIPE);
         }
         return status;
     }

@@ -2,9 +2,11 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <string_view>
 
-#include "version/version.h"
+#include "engine/skip_report.h"
+#include "engine/text_case.h"
 
 namespace versalo::cli {
 
@@ -34,27 +36,34 @@ const option* LongOptionFor(int value) {
 }
 
 // The German reason for an option getopt_long did not accept. argument is the command-line
-// word it stopped at.
+// word it stopped at. What the user typed is quoted as the listing quotes names, so that no
+// escape sequence in an argument reaches the terminal.
 std::string OptionError(const std::string& argument, int letter) {
     if (argument.starts_with("--")) {
         const std::string bare = argument.substr(2, argument.find('=') - 2);
         const option* known = LongOptionFor(letter);
         if (known != nullptr && known->has_arg == no_argument) {
-            return "die Option '--" + std::string(known->name) + "' erlaubt keinen Wert";
+            return "die Option " + ShellQuoted("--" + std::string(known->name)) + " erlaubt keinen Wert";
         }
         if (known != nullptr) {
-            return "die Option '--" + std::string(known->name) + "' verlangt eine DATEI";
+            return "die Option " + ShellQuoted("--" + std::string(known->name)) + " verlangt eine DATEI";
         }
         std::size_t matches = 0;
         for (const option* entry = kLongOptions; entry->name != nullptr; ++entry) {
             matches += std::string_view(entry->name).starts_with(bare) ? 1 : 0;
         }
         if (matches > 1) {
-            return "die Option '--" + bare + "' ist mehrdeutig";
+            return "die Option " + ShellQuoted("--" + bare) + " ist mehrdeutig";
         }
-        return "unbekannte Option '--" + bare + "'";
+        return "unbekannte Option " + ShellQuoted("--" + bare);
     }
-    return "unbekannte Option '-" + std::string(1, static_cast<char>(letter)) + "'";
+    // getopt_long names one byte; of a character of several bytes ("-ä") the whole one is shown.
+    std::string shown(1, static_cast<char>(letter));
+    if (const std::size_t at = argument.find(shown[0], 1);
+        at != std::string::npos && static_cast<unsigned char>(letter) >= 0x80) {
+        shown = argument.substr(at, std::max<std::size_t>(1, Utf8CharLength(argument, at)));
+    }
+    return "unbekannte Option " + ShellQuoted("-" + shown);
 }
 
 // getopt_long wants a mutable argv; it reorders the pointers, never the strings.
@@ -175,13 +184,14 @@ std::string HelpText() {
            "  oder: versalo-cli [-n] [-v] --undo DATEI\n"
            "Ändert die Groß- und Kleinschreibung der Namen von Dateien und Ordnern.\n"
            "\n"
-           "Jeder PFAD wird in der angegebenen Reihenfolge umbenannt; ist er ein Ordner, wird\n"
-           "danach alles darin umbenannt, in jeder Tiefe. Namen darin, die mit einem Punkt\n"
-           "beginnen, bleiben, wie sie sind, und ein solcher Ordner wird nicht betreten; ein\n"
-           "PFAD selbst wird aber immer umbenannt. Nur den Inhalt eines Ordners, nicht ihn\n"
-           "selbst, benennt 'ORDNER/.' um. Symbolische Verknüpfungen werden selbst umbenannt,\n"
-           "aber nie verfolgt. Andere Dateisysteme, die in einem Ordner eingehängt sind, werden\n"
-           "mit durchlaufen, außer mit -x.\n"
+           "Jeder PFAD wird in der angegebenen Reihenfolge umbenannt; ist er ein Ordner,\n"
+           "wird danach alles darin umbenannt, in jeder Tiefe. Namen darin, die mit einem\n"
+           "Punkt beginnen, bleiben, wie sie sind, und ein solcher Ordner wird nicht\n"
+           "betreten; ein PFAD selbst wird aber immer umbenannt. Nur den Inhalt eines\n"
+           "Ordners, nicht ihn selbst, benennt 'ORDNER/.' um. Symbolische Verknüpfungen\n"
+           "werden selbst umbenannt, aber nie verfolgt. Andere Dateisysteme, die in einem\n"
+           "Ordner eingehängt sind, werden mit durchlaufen, außer mit -x. Ist ein Eintrag\n"
+           "mehrmals genannt, bleibt es beim ersten Mal.\n"
            "\n"
            "Lange Optionen dürfen abgekürzt werden, solange sie eindeutig bleiben (--up).\n"
            "\n"
@@ -193,41 +203,51 @@ std::string HelpText() {
            "Weitere Optionen:\n"
            "  -t, --two-move         jeden PFAD in zwei Schritten über einen vorläufigen\n"
            "                         Namen umbenennen (Vorgabe: direkt)\n"
-           "  -n, --dry-run          nichts ändern, nur jede Umbenennung zeigen, die gemacht\n"
-           "                         würde\n"
-           "  -v, --verbose          jede gemachte Umbenennung zeigen ('alt' -> 'neu') und am\n"
-           "                         Ende alle übersprungenen Einträge aufführen\n"
-           "  -x, --one-file-system  Ordner auf einem anderen Dateisystem als dem des PFADES\n"
-           "                         weder umbenennen noch betreten; sie werden am Ende\n"
-           "                         aufgeführt\n"
+           "  -n, --dry-run          nichts ändern, nur jede Umbenennung zeigen, die\n"
+           "                         gemacht würde\n"
+           "  -v, --verbose          jede gemachte Umbenennung zeigen ('alt' -> 'neu') und\n"
+           "                         am Ende alle übersprungenen Einträge aufführen\n"
+           "  -x, --one-file-system  Ordner, auf denen etwas eingehängt ist (ein anderes\n"
+           "                         Dateisystem oder ein Bind-Mount), weder umbenennen\n"
+           "                         noch betreten; sie werden am Ende aufgeführt\n"
            "      --journal DATEI    jede gemachte Umbenennung sofort an DATEI anhängen,\n"
-           "                         damit sie sich mit --undo zurücknehmen lässt\n"
-           "      --undo DATEI       die Umbenennungen aus dem Journal DATEI zurücknehmen, die\n"
-           "                         jüngste zuerst, aber nur, was der Lauf selbst umbenannt\n"
-           "                         hat: Ordner ohne symbolische Verknüpfung erreicht und mit\n"
-           "                         derselben Inode-Nummer, Eintrag derselbe, alter Name frei,\n"
-           "                         beide Namen Schreibweisen desselben Namens; alles andere\n"
-           "                         wird aufgeführt\n"
+           "                         damit sie sich mit --undo zurücknehmen lässt; eine\n"
+           "                         DATEI, die schon etwas anderes als ein Journal\n"
+           "                         enthält, wird abgelehnt\n"
+           "      --undo DATEI       die Umbenennungen aus dem Journal DATEI zurücknehmen,\n"
+           "                         die jüngste zuerst, aber nur, was der Lauf selbst\n"
+           "                         umbenannt hat: Ordner ohne symbolische Verknüpfung\n"
+           "                         erreicht und mit derselben Inode-Nummer, Eintrag\n"
+           "                         derselbe, alter Name frei, beide Namen Schreibweisen\n"
+           "                         desselben Namens; alles andere wird aufgeführt\n"
            "  -h, --help             diese Hilfe zeigen und beenden\n"
            "  -V, --version          die Versionsnummer zeigen und beenden\n"
            "  --                     alles Weitere sind Pfade, auch wenn es mit '-' beginnt\n"
            "\n"
-           "Namen werden in der Ausgabe so in Anführungszeichen gesetzt, dass man sie in eine\n"
-           "Shell einfügen kann ('IT'\\''S.TXT', 'NEU'$'\\n''ZEILE'); Steuerzeichen erscheinen\n"
-           "nie roh.\n"
+           "Namen werden in der Ausgabe so in Anführungszeichen gesetzt, dass man sie in\n"
+           "eine Shell einfügen kann ('IT'\\''S.TXT', 'NEU'$'\\n''ZEILE'); Steuerzeichen\n"
+           "erscheinen nie roh.\n"
            "\n"
-           "Kein Eintrag geht verloren: Ist der neue Name schon vergeben (etwa 'readme' neben\n"
-           "'README'), behält der Eintrag seinen Namen. Solche Einträge und alle, die nicht\n"
-           "umbenannt werden konnten (fehlende Rechte, Name kein gültiges UTF-8), werden am\n"
-           "Ende auf der Standardfehlerausgabe aufgeführt. Strg+C (oder SIGTERM) hält nach dem\n"
-           "laufenden Eintrag an; jeder Eintrag hat dann seinen alten oder seinen neuen Namen.\n"
-           "Nach der Zusammenfassung endet das Programm durch das Signal selbst (die Shell\n"
-           "sieht 130 bzw. 143), so dass auch eine Schleife in der Shell anhält.\n"
+           "Kein Eintrag geht verloren: Ist der neue Name schon vergeben (etwa 'readme'\n"
+           "neben 'README'), behält der Eintrag seinen Namen. Solche Einträge und alle, die\n"
+           "nicht umbenannt werden konnten (fehlende Rechte, Name kein gültiges UTF-8),\n"
+           "werden am Ende auf der Standardfehlerausgabe aufgeführt. Strg+C (oder SIGTERM)\n"
+           "hält nach dem laufenden Eintrag an; jeder Eintrag hat dann seinen alten oder\n"
+           "seinen neuen Namen. Nach der Zusammenfassung endet das Programm durch das\n"
+           "Signal selbst (die Shell sieht 130 bzw. 143), so dass auch eine Schleife in der\n"
+           "Shell anhält.\n"
+           "\n"
+           "Ebenso hält der Lauf an, wenn die Liste von -v oder -n nicht mehr gelesen wird\n"
+           "(versalo-cli -v PFAD | head): Er endet dann durch SIGPIPE (141). Bis er\n"
+           "bemerkt, dass der Leser fort ist, können noch einige Hundert Einträge umbenannt\n"
+           "werden.\n"
            "\n"
            "Rückgabewert:\n"
            "  0  jeder Eintrag hat seinen neuen Namen oder hatte ihn schon\n"
-           "  1  mindestens ein Eintrag wurde übersprungen\n"
-           "  2  falscher Aufruf (unbekannte Option, kein PFAD)\n"
+           "  1  mindestens ein Eintrag wurde übersprungen, oder die Ausgabe ließ sich\n"
+           "     nicht schreiben\n"
+           "  2  falscher Aufruf (unbekannte Option, kein PFAD, eine DATEI für --journal,\n"
+           "     die kein Journal ist)\n"
            "Für --undo gilt dasselbe; ein Journal, das sich nicht lesen lässt, ergibt 1.\n";
 }
 

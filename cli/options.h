@@ -15,7 +15,7 @@ struct Options {
     RenameMethod method = RenameMethod::kDirect;
     bool dryRun = false;
     bool verbose = false;
-    bool oneFileSystem = false;  // -x: neither rename nor enter folders on another file system
+    bool oneFileSystem = false;  // -x: neither rename nor enter mount points
     bool help = false;
     bool version = false;
     std::string journal;  // --journal FILE: write each rename made to FILE

@@ -1,5 +1,10 @@
 #include "cli/rename_listing.h"
 
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <string>
 
 #include "engine/paths.h"
@@ -32,26 +37,67 @@ void RenameFanOut::Renamed(const RenameStep& step) {
     }
 }
 
+namespace {
+
+constexpr std::size_t kBlock = 64 * 1024;
+// How often Broken() asks whether the reader of a pipe is still there: a system call every few
+// dozen entries costs nothing against their renames.
+constexpr std::size_t kCallsBetweenPolls = 64;
+
+}  // namespace
+
+RenameListing::RenameListing(int fd) : m_fd(fd), m_lineByLine(::isatty(fd) == 1) {
+    struct stat status {};
+    m_pipe = ::fstat(fd, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+}
+
 void RenameListing::Renamed(const RenameStep& step) {
-    if (!m_ok) {
+    if (m_error != 0) {
         return;
     }
-    std::string line;
-    line.reserve(2 * step.folder.size() + step.oldName.size() + step.newName.size() + 12);
-    line += ShellQuoted(JoinPath(step.folder, step.oldName));
-    line += " -> ";
-    line += ShellQuoted(JoinPath(step.folder, step.newName));
-    line += '\n';
-    if (std::fwrite(line.data(), 1, line.size(), m_out) != line.size()) {
-        m_ok = false;
+    m_buffer += ShellQuoted(JoinPath(step.folder, step.oldName));
+    m_buffer += " -> ";
+    m_buffer += ShellQuoted(JoinPath(step.folder, step.newName));
+    m_buffer += '\n';
+    if (m_lineByLine || m_buffer.size() >= kBlock) {
+        Flush();
     }
 }
 
-bool RenameListing::Flush() {
-    if (m_ok && std::fflush(m_out) != 0) {
-        m_ok = false;
+bool RenameListing::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(m_fd, data, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            m_error = written < 0 ? errno : EIO;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
     }
-    return m_ok;
+    return true;
+}
+
+bool RenameListing::Flush() {
+    if (m_error == 0 && !m_buffer.empty() && Write(m_buffer.data(), m_buffer.size())) {
+        m_buffer.clear();
+    }
+    return m_error == 0;
+}
+
+bool RenameListing::Broken() {
+    // Asked first as soon as a line waits for the reader, then every few dozen entries.
+    const bool ask = m_pipe && !m_buffer.empty() && (m_calls++ == 0 || m_calls % kCallsBetweenPolls == 0);
+    if (m_error == 0 && ask) {
+        // The write end of a pipe whose reader is gone reports POLLERR (a socket POLLHUP).
+        pollfd out{m_fd, 0, 0};
+        if (::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0) {
+            m_error = EPIPE;
+        }
+    }
+    return m_error != 0;
 }
 
 }  // namespace versalo::cli

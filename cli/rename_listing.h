@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "engine/batch_host.h"
@@ -25,20 +26,32 @@ private:
 // Writes each rename as one line "'old path' -> 'new path'", each path quoted for the shell
 // (ShellQuoted): a path can be pasted back into a shell, and no name can write a control
 // sequence to the terminal or split a line. (The journal is the record for other programs.)
+//
+// The lines go straight to the descriptor, not through stdio: to a terminal line by line, to a
+// file or a pipe in blocks of 64 KiB (one write per rename would cost more than the rename).
 class RenameListing : public RenameListener {
 public:
-    explicit RenameListing(std::FILE* out) : m_out(out) {}
+    explicit RenameListing(int fd);
     void Renamed(const RenameStep& step) override;
 
-    // False once a write failed (the reader went away, the disk is full); nothing more is
-    // written after that.
-    bool Ok() const { return m_ok; }
-    // Writes out what is still buffered; false when that failed.
+    // Writes out what is still buffered; false when that or an earlier write failed (the reader
+    // went away, the disk is full). Nothing more is written after a failure.
     bool Flush();
+    // True once a write failed, or once the reader of a pipe went away (looked at every few
+    // calls, without writing): the run stops then, as with Ctrl+C.
+    bool Broken();
+    // errno of the failed write; EPIPE when the reader went away.
+    int Error() const { return m_error; }
 
 private:
-    std::FILE* m_out;
-    bool m_ok = true;
+    bool Write(const char* data, std::size_t size);
+
+    int m_fd;
+    bool m_lineByLine;  // a terminal: each line at once
+    bool m_pipe;        // a pipe or socket, whose reader may go away
+    std::size_t m_calls = 0;
+    int m_error = 0;
+    std::string m_buffer;
 };
 
 }  // namespace versalo::cli

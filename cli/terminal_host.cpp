@@ -71,11 +71,9 @@ void TerminalHost::ShowOtherFileSystems(const std::vector<std::string>& folders)
     if (folders.empty()) {
         return;
     }
-    std::string text =
-        folders.size() == 1
-            ? std::string("1 Ordner auf einem anderen Dateisystem wurde weder umbenannt noch betreten:\n")
-            : std::to_string(folders.size()) +
-                  " Ordner auf anderen Dateisystemen wurden weder umbenannt noch betreten:\n";
+    std::string text = Counted(folders.size(), "Ordner, auf dem etwas eingehängt ist, wurde",
+                               "Ordner, auf denen etwas eingehängt ist, wurden") +
+                       " weder umbenannt noch betreten:\n";
     for (const std::string& folder : folders) {
         text += ShellQuoted(folder);
         text += '\n';
@@ -95,7 +93,8 @@ void TerminalHost::ClearProgress() {
 }
 
 void TerminalHost::DrawProgress() {
-    std::string line = "\r\033[Kversalo-cli: " + std::to_string(m_entries) + " Einträge bearbeitet";
+    std::string line =
+        "\r\033[Kversalo-cli: " + Counted(m_entries, "Eintrag bearbeitet", "Einträge bearbeitet");
     if (m_percent > 0.0F) {
         // The share done: of the given paths, and within a given folder of its own subfolders.
         line += ", " + std::to_string(static_cast<int>(m_percent)) + " % fertig";

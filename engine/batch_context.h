@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 
 #include <cstddef>
+#include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -19,12 +20,25 @@
 
 namespace versalo {
 
+// The share done of a batch's work, 0 to 100, as the progress bar takes it (100 when there is
+// nothing to do).
+inline float Percent(std::size_t done, std::size_t total) {
+    return total == 0 ? 100.0F
+                      : static_cast<float>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
+}
+
+// lstat of an entry of an open folder: true when it is there, with its status.
+inline bool EntryStatus(int dirfd, const char* name, struct stat& status) {
+    return ::fstatat(dirfd, name, &status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 // What one batch carries through item renaming and the folder walk.
 struct BatchContext {
     BatchContext(BatchHost& batchHost, const BatchOptions& options)
         : host(batchHost),
           listener(options.listener),
           caseRule(options.caseRule),
+          converter(options.caseRule),
           method(options.method),
           quoting(options.quoting),
           dryRun(options.dryRun),
@@ -33,11 +47,13 @@ struct BatchContext {
     BatchHost& host;
     RenameListener* listener;
     CaseRule caseRule;
+    NameConverter converter;  // caseRule in the user's locale, looked up once for the batch
     RenameMethod method;
     NameQuoting quoting;
     bool dryRun;
-    // Neither rename nor enter a folder on another file system than the walked item's; such
-    // folders are collected in otherFileSystems (their paths as messages show them).
+    // Neither rename nor enter a folder that is a mount point (another file system, or a bind
+    // mount of the walked one); such folders are collected in otherFileSystems (their paths as
+    // messages show them).
     bool oneFileSystem;
     std::vector<std::string> otherFileSystems;
 
@@ -47,18 +63,19 @@ struct BatchContext {
     float progressAfter = 0.0F;
     void WalkProgress(std::size_t done, std::size_t total) {
         if (total > 0 && progressAfter > progressBefore) {
-            host.SetProgress(progressBefore + (progressAfter - progressBefore) * static_cast<float>(done) /
-                                                  static_cast<float>(total));
+            host.SetProgress(progressBefore +
+                             (progressAfter - progressBefore) * Percent(done, total) / 100.0F);
         }
     }
 
-    std::string Converted(std::string_view name) const { return ConvertName(name, caseRule); }
+    std::string Converted(std::string_view name) const { return converter(name); }
     std::string Quoted(std::string_view name) const { return QuotedName(name, quoting); }
 
     SkipReport skipped;
-    std::size_t renamed = 0;    // entries that got a new name
-    std::size_t unchanged = 0;  // entries that already had it
-    std::size_t entries = 0;    // entries dealt with
+    std::size_t renamed = 0;  // entries that got a new name
+    // Counted by the renaming code but read nowhere; goes when its last writers go.
+    std::size_t unchanged = 0;
+    std::size_t entries = 0;  // entries dealt with
 
     // The names of the folders that dropped items (or undone entries) lie in, each read once when
     // first needed and kept up to date by the renames; keyed by the folder's path.
@@ -66,9 +83,44 @@ struct BatchContext {
     FolderListing& NamesOf(int dirfd, const std::string& folder) {
         auto found = folderNames.find(folder);
         if (found == folderNames.end()) {
-            found = folderNames.emplace(folder, FolderNames(dirfd)).first;
+            FolderListing listing;
+            int error = 0;
+            if (!ReadFolder(dirfd, listing, error, /*withDotNames=*/true)) {
+                unlisted.insert(folder);
+            }
+            found = folderNames.emplace(folder, std::move(listing)).first;
         }
         return found->second;
+    }
+    // As NamesOf, for a dropped item named leaf (whose status is item) that is to be called wanted.
+    // A folder that may be searched but not listed (mode -wx) reads as empty; the names that
+    // matter here are looked up one by one instead, so that a collision is told there as well,
+    // and a dry run tells what the real run will meet. A wanted name that leads to the item
+    // itself is the file system ignoring case, not another entry.
+    FolderListing& NamesOf(int dirfd, const std::string& folder, const std::string& leaf,
+                           const std::string& wanted, const struct stat& item) {
+        FolderListing& names = NamesOf(dirfd, folder);
+        if (unlisted.contains(folder)) {
+            names.insert(leaf);
+            struct stat status {};
+            if (wanted != leaf && EntryStatus(dirfd, wanted.c_str(), status) &&
+                (status.st_dev != item.st_dev || status.st_ino != item.st_ino)) {
+                names.insert(wanted);
+            }
+        }
+        return names;
+    }
+    std::set<std::string> unlisted;  // folders of folderNames that could not be read
+
+    // The dropped items dealt with so far, by the folder they lie in (device, inode) and a name
+    // they had or have (in a dry run: would have), with their inode number. A path given twice,
+    // or a second path to the same entry, is recognised by it under its old name or its new one
+    // and left alone: nothing is left to change. The folder is part of the key, so that two hard
+    // links of one file in two folders stay two items.
+    using GivenName = std::tuple<dev_t, ino_t, std::string>;
+    std::map<GivenName, ino_t> givenItems;
+    static GivenName Given(const struct stat& folder, std::string name) {
+        return {folder.st_dev, folder.st_ino, std::move(name)};
     }
 
     // In a dry run: the dropped items it has "renamed" (device, inode), which the real run would
@@ -76,7 +128,7 @@ struct BatchContext {
     std::set<std::pair<dev_t, ino_t>> dryRunRenamed;
     bool DryRunRenamed(int dirfd, const std::string& name) const {
         struct stat status {};
-        return !dryRunRenamed.empty() && ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        return !dryRunRenamed.empty() && EntryStatus(dirfd, name.c_str(), status) &&
                dryRunRenamed.contains({status.st_dev, status.st_ino});
     }
 

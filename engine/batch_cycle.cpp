@@ -10,7 +10,6 @@ void EnterBusyState(BatchHost& host, BatchResult& result) {
 
 void FinishBatch(BatchHost& host, BatchContext& ctx, BatchResult& result) {
     result.renamed = ctx.renamed;
-    result.unchanged = ctx.unchanged;
     result.skipped = std::move(ctx.skipped);
     result.otherFileSystems = std::move(ctx.otherFileSystems);
     if (host.QuitRequested()) {

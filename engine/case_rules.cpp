@@ -2,20 +2,22 @@
 
 #include <unicode/locid.h>
 
-#include "engine/text_case.h"
-
 namespace versalo {
 
-std::string ConvertName(std::string_view name, CaseRule rule) {
-    switch (rule) {
+std::string NameConverter::operator()(std::string_view name) const {
+    switch (m_rule) {
         case CaseRule::kUpper:
-            return ToUpperText(name);
+            return m_mapper.Upper(name);
         case CaseRule::kLower:
-            return ToLowerText(name);
+            return m_mapper.Lower(name);
         case CaseRule::kInitialCapital:
-            return InitialCapital(name);
+            return m_mapper.InitialCapital(name);
     }
     return std::string(name);  // a value outside the enumeration, such as a damaged setting
+}
+
+std::string ConvertName(std::string_view name, CaseRule rule) {
+    return NameConverter(rule)(name);
 }
 
 std::string ConvertName(std::string_view name, CaseRule rule, const std::string& locale) {

@@ -4,14 +4,28 @@
 #include <string>
 #include <string_view>
 
+#include "engine/text_case.h"
+
 namespace versalo {
 
 // The spelling a batch gives names. The numbers are the ones the window's settings store
 // (CaseType), so that a stored value converts directly.
 enum class CaseRule { kUpper = 0, kLower = 1, kInitialCapital = 2 };
 
-// The new spelling of one name (a single path component) under rule. The whole name is mapped,
-// extension included. A name that is not valid UTF-8 comes back unchanged.
+// The new spelling of names (single path components) under one rule, with the locale looked up
+// once, when the converter is made. The whole name is mapped, extension included. A name that is
+// not valid UTF-8 comes back unchanged.
+class NameConverter {
+public:
+    explicit NameConverter(CaseRule rule) : m_rule(rule) {}
+    std::string operator()(std::string_view name) const;
+
+private:
+    CaseRule m_rule;
+    CaseMapper m_mapper;
+};
+
+// The same for one name, with the locale as it is at the call.
 std::string ConvertName(std::string_view name, CaseRule rule);
 // The same in the given locale (an ICU locale name such as "tr_TR"), as a run in that locale made
 // it; an empty locale is the present one.

@@ -35,7 +35,7 @@ enum class Below { kNothing, kWalked, kDotName };
 // Finds the nearest walked folder above path. kWalked: the walk dealt with the path already.
 // kDotName: the walk did not, since on the way down there is a dot-name it never enters; then
 // following is the path under the names the walk gave the folders above it.
-Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, CaseRule rule,
+Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, const NameConverter& convert,
                         std::string& following) {
     for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
          slash = path.rfind('/', slash - 1)) {
@@ -51,7 +51,7 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, Ca
             std::string candidate = JoinPath(result, component);
             struct stat status {};
             if (!dotName && ::lstat(candidate.c_str(), &status) != 0) {
-                const std::string converted = JoinPath(result, ConvertName(component, rule));
+                const std::string converted = JoinPath(result, convert(component));
                 if (::lstat(converted.c_str(), &status) == 0) {
                     candidate = converted;
                 }
@@ -70,8 +70,8 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, Ca
 void ReportSwappedFolder(const ItemPaths& item, BatchContext& ctx) {
     struct stat status {};
     if (::lstat(item.existing.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
-        ctx.skipped.Add(item.shown,
-                        "war ein Ordner und wurde gleich nach dem Umbenennen durch " +
+        ctx.skipped.AddNotEntered(
+            item.shown, "war ein Ordner und wurde gleich nach dem Umbenennen durch " +
                             std::string(S_ISLNK(status.st_mode) ? "eine Verknüpfung" : "eine Datei") +
                             " ersetzt; sein Inhalt bleibt, wie er ist");
     }
@@ -84,13 +84,13 @@ void DropOne(const std::string& path, WalkedFolders& walkedFolders, BatchContext
     // byte, so it is the user's own and the path is renamed like any other.
     const std::string dropped(WithoutTrailingSlashes(path));
     std::string following;
-    const Below below = BelowWalkedFolder(dropped, walkedFolders, ctx.caseRule, following);
+    const Below below = BelowWalkedFolder(dropped, walkedFolders, ctx.converter, following);
     if (below == Below::kWalked) {
         return;
     }
     const ItemPaths item = RenameItem(below == Below::kDotName ? following : dropped, ctx);
     ctx.EntryDone();
-    if (item.missing || ctx.Stopped()) {
+    if (item.missing || item.repeated || ctx.Stopped()) {
         return;
     }
     if (RenameTree(item.existing, ctx, item.shown)) {
@@ -98,10 +98,6 @@ void DropOne(const std::string& path, WalkedFolders& walkedFolders, BatchContext
     } else if (item.wasFolder) {
         ReportSwappedFolder(item, ctx);
     }
-}
-
-float Percent(std::size_t done, std::size_t count) {
-    return static_cast<float>(static_cast<double>(done) / static_cast<double>(count) * 100.0);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ struct BatchOptions {
     CaseRule caseRule = CaseRule::kLower;
     RenameMethod method = RenameMethod::kDirect;
     bool dryRun = false;         // work everything out, rename nothing
-    bool oneFileSystem = false;  // leave folders on other file systems alone
+    bool oneFileSystem = false;  // leave mount points (other file systems, bind mounts) alone
     NameQuoting quoting = NameQuoting::kWindow;
     RenameListener* listener = nullptr;  // told of every rename made
 };
@@ -39,7 +39,6 @@ struct BatchResult {
     bool started = false;   // the data carried a file list and the batch ran
     bool finished = false;  // false when the user quit in the middle
     std::size_t renamed = 0;
-    std::size_t unchanged = 0;
     SkipReport skipped;
     std::vector<std::string> otherFileSystems;  // folders passed over for oneFileSystem
 

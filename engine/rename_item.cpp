@@ -45,30 +45,52 @@ ItemPaths FolderItself(const std::string& path, BatchContext& ctx) {
     return paths;
 }
 
+// True when the dropped item split.leaf, looked up with the result found (and, if found, item),
+// was dealt with earlier in this batch: given twice, or under the name the batch gave it.
+bool GivenBefore(int dirfd, const struct stat& folder, const SplitPath& split, const std::string& wanted,
+                 bool found, const struct stat& item, const BatchContext& ctx) {
+    if (ctx.givenItems.empty()) {
+        return false;
+    }
+    const auto known = [&](const std::string& name, ino_t ino) {
+        const auto given = ctx.givenItems.find(BatchContext::Given(folder, name));
+        return given != ctx.givenItems.end() && given->second == ino;
+    };
+    if (found) {
+        return known(split.leaf, item.st_ino);
+    }
+    // Renamed already: the real run finds it under its new name, the dry run knows that name.
+    if (ctx.dryRun) {
+        return ctx.givenItems.contains(BatchContext::Given(folder, split.leaf));
+    }
+    struct stat now {};
+    return EntryStatus(dirfd, wanted.c_str(), now) && known(wanted, now.st_ino);
+}
+
 // Renames split.leaf inside its folder, open as dirfd; path ends with that leaf.
 ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split, BatchContext& ctx) {
     ItemPaths paths{path, path};
     const std::size_t leafStart = path.size() - split.leaf.size();
+    const std::string wanted = ctx.Converted(split.leaf);
+    struct stat folder {};
     struct stat item {};
-    if (::fstatat(dirfd, split.leaf.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
-        ctx.skipped.Add(path, ErrorText(errno));
-        paths.missing = true;
+    const bool found = EntryStatus(dirfd, split.leaf.c_str(), item);
+    const int error = errno;
+    if (::fstat(dirfd, &folder) == 0 && GivenBefore(dirfd, folder, split, wanted, found, item, ctx)) {
+        paths.repeated = true;
         return paths;
     }
-    if (ctx.dryRun && ctx.dryRunRenamed.contains({item.st_dev, item.st_ino})) {
-        // Given twice (or below a folder given before): the dry run renamed it already, and the
-        // real run would not find it under this spelling any more.
-        ctx.skipped.Add(path, ErrorText(ENOENT));
+    if (!found) {
+        ctx.skipped.Add(path, ErrorText(error));
         paths.missing = true;
         return paths;
     }
     paths.wasFolder = S_ISDIR(item.st_mode);
-    FolderListing& names = ctx.NamesOf(dirfd, split.parent);
-    const std::string wanted = ctx.Converted(split.leaf);
+    FolderListing& names = ctx.NamesOf(dirfd, split.parent, split.leaf, wanted, item);
     if (HasWantedNameAlready(dirfd, split.leaf, wanted, names)) {
-        ++ctx.unchanged;
         paths.existing.replace(leafStart, split.leaf.size(), wanted);
         paths.shown = paths.existing;
+        ctx.givenItems.emplace(BatchContext::Given(folder, split.leaf), item.st_ino);
         return paths;
     }
     // A name given without a folder is shown as it was given, not as "./name".
@@ -79,6 +101,9 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
     paths.missing = entry.vanished;
     if (ctx.dryRun && entry.shown != split.leaf) {
         ctx.dryRunRenamed.insert({item.st_dev, item.st_ino});
+    }
+    for (const std::string* name : {&split.leaf, &entry.existing, &entry.shown}) {
+        ctx.givenItems.emplace(BatchContext::Given(folder, *name), item.st_ino);
     }
     paths.existing.replace(leafStart, split.leaf.size(), entry.existing);
     paths.shown.replace(leafStart, split.leaf.size(), entry.shown);

@@ -13,6 +13,7 @@ struct ItemPaths {
     std::string shown;
     bool missing = false;
     bool wasFolder = false;  // the item was a folder (not a link to one) when it was renamed
+    bool repeated = false;   // dealt with before in this batch (given twice): nothing left to do
 };
 
 // Gives one dropped file, folder or link its new name: the last component of path is passed

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,15 +23,23 @@ bool IsFolder(int dirfd, const std::string& name, unsigned char type) {
         return type == DT_DIR;
     }
     struct stat status {};
-    return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+    return EntryStatus(dirfd, name.c_str(), status) && S_ISDIR(status.st_mode);
 }
 
-// True when the entry is a folder on another file system than device: a mount point (stat of a
-// mount point gives the mounted file system's root).
-bool OnOtherFileSystem(int dirfd, const char* name, dev_t device) {
-    struct stat status {};
-    return ::fstatat(dirfd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode) &&
-           status.st_dev != device;
+// True when the entry is a folder on which a file system is mounted: another file system, or a
+// bind mount of the walked one (which has the same device number). statx tells a mount's root
+// itself (Linux 5.8 and later); older kernels give no such attribute, and there only a different
+// device number shows a mount point.
+bool IsMountPoint(int dirfd, const char* name, dev_t device) {
+    struct statx status {};
+    if (::statx(dirfd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &status) != 0 ||
+        !S_ISDIR(status.stx_mode)) {
+        return false;
+    }
+    if ((status.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
+        return (status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    }
+    return makedev(status.stx_dev_major, status.stx_dev_minor) != device;
 }
 
 struct Frame {
@@ -51,7 +60,7 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
     int error = 0;
     // Every folder the walk reads it has just opened for reading (O_RDONLY | O_DIRECTORY).
     if (!ReadFolder(dirfd, listing, error, /*withDotNames=*/false, /*freshDescriptor=*/true)) {
-        ctx.skipped.Add(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
+        ctx.skipped.AddNotEntered(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
         return subfolders;
     }
     notes.EnterFolder();
@@ -65,7 +74,7 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
         listing.Prefetch(i + 1);
         const unsigned char type = listing.Type(i);
         if (ctx.oneFileSystem && (type == DT_DIR || type == DT_UNKNOWN) &&
-            OnOtherFileSystem(dirfd, name.c_str(), device)) {
+            IsMountPoint(dirfd, name.c_str(), device)) {
             ctx.otherFileSystems.push_back(JoinPath(folderPath, name));
             ctx.EntryDone();
             continue;
@@ -112,7 +121,8 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
         const int child =
             ::openat(top.fd, names.existing.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child < 0) {
-            ctx.skipped.Add(childPath, "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
+            ctx.skipped.AddNotEntered(childPath,
+                                      "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
             if (firstLevel) {
                 ctx.WalkProgress(++firstLevelDone, firstLevelTotal);
             }
@@ -131,8 +141,8 @@ bool RenameTree(const std::string& folder, BatchContext& ctx, const std::string&
     if (fd < 0) {
         // ENOTDIR: a file; ELOOP: a link, which is renamed but never followed.
         if (errno != ENOTDIR && errno != ELOOP) {
-            ctx.skipped.Add(shownPath.empty() ? folder : shownPath,
-                            "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
+            ctx.skipped.AddNotEntered(shownPath.empty() ? folder : shownPath,
+                                      "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
         }
         return false;
     }

@@ -1,5 +1,6 @@
 #include "engine/skip_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/drop_batch.h"
@@ -11,47 +12,53 @@ void SkipReport::Add(std::string path, std::string reason) {
     m_entries.push_back({std::move(path), std::move(reason)});
 }
 
-std::string SkipReport::Summary(NameQuoting quoting, std::size_t maxListed) const {
-    if (m_entries.empty()) {
-        return {};
-    }
-    std::string text = m_entries.size() == 1
-                           ? std::string("1 Eintrag hat seinen Namen behalten:\n")
-                           : std::to_string(m_entries.size()) + " Einträge haben ihren Namen behalten:\n";
-    std::size_t listed = 0;
-    for (const SkippedEntry& entry : m_entries) {
-        if (listed == maxListed) {
-            text += "... und " + std::to_string(m_entries.size() - listed) + " weitere.\n";
-            break;
-        }
-        // Appended piece by piece: GCC 12 at -O3 warns wrongly (-Wrestrict) on a chain of "+".
-        text += QuotedName(entry.path, quoting);
-        text += ": ";
-        text += entry.reason;
-        text += '\n';
-        ++listed;
-    }
+void SkipReport::AddNotEntered(std::string path, std::string reason) {
+    m_entries.push_back({std::move(path), std::move(reason), /*notEntered=*/true});
+}
+
+std::string Counted(std::size_t count, std::string_view one, std::string_view many) {
+    std::string text = std::to_string(count);
+    text += ' ';
+    text += count == 1 ? one : many;
     return text;
 }
 
-std::string PrintablePath(const std::string& path) {
-    std::string result;
-    result.reserve(path.size());
-    std::size_t i = 0;
-    while (i < path.size()) {
-        const auto byte = static_cast<unsigned char>(path[i]);
-        const std::size_t length = Utf8CharLength(path, i);
-        if (length > 0 && byte >= 0x20 && byte != 0x7F) {
-            result.append(path, i, length);
-            i += length;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            result += escaped;
-            ++i;
+std::string SkipReport::Summary(NameQuoting quoting, std::size_t maxListed) const {
+    std::string text;
+    std::size_t listed = 0;
+    for (const bool notEntered : {false, true}) {
+        const std::size_t count = static_cast<std::size_t>(std::ranges::count_if(
+            m_entries, [notEntered](const SkippedEntry& entry) { return entry.notEntered == notEntered; }));
+        if (count == 0) {
+            continue;
+        }
+        text +=
+            notEntered
+                ? Counted(
+                      count,
+                      "Ordner konnte nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n",
+                      "Ordner konnten nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n")
+                : Counted(count, "Eintrag hat seinen Namen behalten:\n",
+                          "Einträge haben ihren Namen behalten:\n");
+        std::size_t shown = 0;
+        for (const SkippedEntry& entry : m_entries) {
+            if (entry.notEntered != notEntered) {
+                continue;
+            }
+            if (listed == maxListed) {
+                text += "... und " + std::to_string(count - shown) + " weitere.\n";
+                break;
+            }
+            // Appended piece by piece: GCC 12 at -O3 warns wrongly (-Wrestrict) on a chain of "+".
+            text += QuotedName(entry.path, quoting);
+            text += ": ";
+            text += entry.reason;
+            text += '\n';
+            ++listed;
+            ++shown;
         }
     }
-    return result;
+    return text;
 }
 
 namespace {
@@ -101,6 +108,24 @@ void AppendEscaped(std::string& out, unsigned char byte) {
 }
 
 }  // namespace
+
+std::string PrintablePath(const std::string& path) {
+    std::string result;
+    result.reserve(path.size());
+    std::size_t i = 0;
+    while (i < path.size()) {
+        if (const std::size_t length = PrintableCharAt(path, i); length > 0) {
+            result.append(path, i, length);
+            i += length;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(path[i]));
+            result += escaped;
+            ++i;
+        }
+    }
+    return result;
+}
 
 std::string ShellQuoted(std::string_view name) {
     std::string out;

@@ -9,30 +9,41 @@ namespace versalo {
 
 enum class NameQuoting;  // drop_batch.h
 
-// An entry that kept its name, with the reason in German.
+// An entry the batch could not deal with completely, with the reason in German: either it kept its
+// name, or it is a folder (renamed or not) whose contents could not be reached.
 struct SkippedEntry {
     std::string path;
     std::string reason;
+    bool notEntered = false;  // a folder that was not walked; it may well have its new name
 };
 
 // Every entry a batch could not give its new name. The batch goes on after each of them and
 // reports them all at once at its end.
 class SkipReport {
 public:
+    // An entry that kept its name.
     void Add(std::string path, std::string reason);
+    // A folder whose contents kept their names because it could not be entered; the folder itself
+    // may have got its new name.
+    void AddNotEntered(std::string path, std::string reason);
     const std::vector<SkippedEntry>& Entries() const { return m_entries; }
     std::size_t Count() const { return m_entries.size(); }
     bool Empty() const { return m_entries.empty(); }
 
-    // The German summary: the count, then the first maxListed paths (each as QuotedName shows
-    // it) with their reasons.
+    // The German summary: each kind under its own heading with its count (entries that kept their
+    // names, then folders not entered), then the first maxListed paths of all (each as QuotedName
+    // shows it) with their reasons.
     std::string Summary(NameQuoting quoting, std::size_t maxListed = 30) const;
 
 private:
     std::vector<SkippedEntry> m_entries;
 };
 
-// A path made printable: bytes that are not valid UTF-8, and control characters, as \xNN.
+// The count and the word that goes with it: "1 Eintrag hat", "3 Einträge haben".
+std::string Counted(std::size_t count, std::string_view one, std::string_view many);
+
+// A path made printable: bytes that are not valid UTF-8 and the bytes of control characters (C0,
+// DEL and the C1 controls U+0080 to U+009F, which a terminal acts on) as \xNN.
 std::string PrintablePath(const std::string& path);
 
 // A name or path in single quotes as a shell reads it back: a quote inside is written '\'', and

@@ -1,6 +1,5 @@
 #include "engine/text_case.h"
 
-#include <unicode/locid.h>
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
@@ -10,40 +9,41 @@
 namespace versalo {
 
 std::size_t Utf8CharLength(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[i + k]); };
-    const std::uint8_t lead = byte(0);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    std::uint8_t min2 = 0x80;  // the allowed range of the second byte shuts out overlong forms,
-    std::uint8_t max2 = 0xBF;  // surrogates and values above U+10FFFF
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        min2 = lead == 0xE0 ? 0xA0 : min2;
-        max2 = lead == 0xED ? 0x9F : max2;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        min2 = lead == 0xF0 ? 0x90 : min2;
-        max2 = lead == 0xF4 ? 0x8F : max2;
-    } else {
-        return 0;
-    }
-    if (text.size() - i < length || byte(1) < min2 || byte(1) > max2) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < length; ++k) {
-        if ((byte(k) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
+    // ICU's U8_NEXT counts in 32 bits; a character is at most four bytes long, so four suffice.
+    const std::string_view window = text.substr(i, 4);
+    std::int32_t end = 0;
+    UChar32 character = 0;
+    U8_NEXT(window.data(), end, static_cast<std::int32_t>(window.size()), character);
+    return character < 0 ? 0 : static_cast<std::size_t>(end);
 }
 
+namespace {
+
+// The length of the plain ASCII start of text, read eight bytes at a time: nearly every name is
+// ASCII throughout.
+std::size_t AsciiPrefix(std::string_view text) {
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = AsciiPrefix(text); i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const std::size_t length = Utf8CharLength(text, i);
         if (length == 0) {
             return false;
@@ -55,48 +55,24 @@ bool IsValidUtf8(std::string_view text) {
 
 namespace {
 
-bool IsAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
+// The mapping by the ASCII table, written to out; false (out untouched) when text is not plain
+// ASCII. firstUpper: the first character upper case and the rest as upper says.
+bool AsciiMapped(std::string_view text, bool upper, bool firstUpper, std::string& out) {
+    if (AsciiPrefix(text) != text.size()) {
+        return false;
+    }
+    out.assign(text);
+    const unsigned char from = upper ? 'a' : 'A';  // the first letter of the case that changes
+    // Without a branch, so that the compiler maps many bytes at once: a letter of the case that
+    // changes has bit 5 flipped.
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        c = static_cast<char>(byte ^ (static_cast<unsigned char>(byte - from) < 26 ? 0x20 : 0));
+    }
+    if (firstUpper && !out.empty() && out[0] >= 'a' && out[0] <= 'z') {
+        out[0] = static_cast<char>(out[0] ^ 0x20);
     }
     return true;
-}
-
-// Turkish and Azeri map i and I differently (i <-> İ, ı <-> I), so ASCII names there must go
-// through ICU. Everywhere else ICU maps ASCII letters exactly as the plain ASCII table does.
-// Asked for every name rather than once, so that a change of ICU's default locale takes effect.
-bool AsciiMappingIsPlain() {
-    const char* language = icu::Locale::getDefault().getLanguage();
-    return std::strcmp(language, "tr") != 0 && std::strcmp(language, "az") != 0;
-}
-
-enum class Mapping { kUpper, kLower };
-
-std::string AsciiMapped(std::string_view text, Mapping mapping) {
-    std::string result(text);
-    for (char& c : result) {
-        if (mapping == Mapping::kUpper && c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        } else if (mapping == Mapping::kLower && c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
-}
-
-std::string IcuMapped(std::string_view text, Mapping mapping) {
-    icu::UnicodeString unicode =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-    if (mapping == Mapping::kUpper) {
-        unicode.toUpper(icu::Locale::getDefault());
-    } else {
-        unicode.toLower(icu::Locale::getDefault());
-    }
-    std::string result;
-    unicode.toUTF8String(result);
-    return result;
 }
 
 // Applies step until the text stops changing; in practice the second round already gives back
@@ -113,9 +89,32 @@ std::string UntilStable(std::string text, Step step) {
     return text;
 }
 
-std::string Mapped(std::string_view text, Mapping mapping) {
-    if (IsAscii(text) && AsciiMappingIsPlain()) {
-        return AsciiMapped(text, mapping);
+}  // namespace
+
+CaseMapper::CaseMapper()
+    : m_locale(icu::Locale::getDefault()),
+      // Turkish and Azeri map i and I differently (i <-> İ, ı <-> I), so ASCII names there must
+      // go through ICU. Everywhere else ICU maps ASCII letters exactly as the ASCII table does.
+      m_asciiIsPlain(std::strcmp(m_locale.getLanguage(), "tr") != 0 &&
+                     std::strcmp(m_locale.getLanguage(), "az") != 0) {}
+
+std::string CaseMapper::IcuMapped(std::string_view text, Mapping mapping) const {
+    icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+    if (mapping == Mapping::kUpper) {
+        unicode.toUpper(m_locale);
+    } else {
+        unicode.toLower(m_locale);
+    }
+    std::string result;
+    unicode.toUTF8String(result);
+    return result;
+}
+
+std::string CaseMapper::Mapped(std::string_view text, Mapping mapping) const {
+    std::string result;
+    if (m_asciiIsPlain && AsciiMapped(text, mapping == Mapping::kUpper, false, result)) {
+        return result;
     }
     if (!IsValidUtf8(text)) {
         return std::string(text);
@@ -124,31 +123,45 @@ std::string Mapped(std::string_view text, Mapping mapping) {
     // follows a letter, and a combining ypogegrammeni becomes that letter (Ι) during the mapping.
     // A second run would then drop the accent and rename the entry again.
     return UntilStable(std::string(text),
-                       [mapping](const std::string& now) { return IcuMapped(now, mapping); });
+                       [this, mapping](const std::string& now) { return IcuMapped(now, mapping); });
 }
 
-std::string InitialCapitalOnce(std::string_view text) {
-    const std::size_t first = text.empty() ? 0 : Utf8CharLength(text, 0);
-    return Mapped(text.substr(0, first), Mapping::kUpper) + Mapped(text.substr(first), Mapping::kLower);
-}
-
-}  // namespace
-
-std::string ToUpperText(std::string_view text) {
+std::string CaseMapper::Upper(std::string_view text) const {
     return Mapped(text, Mapping::kUpper);
 }
 
-std::string ToLowerText(std::string_view text) {
+std::string CaseMapper::Lower(std::string_view text) const {
     return Mapped(text, Mapping::kLower);
 }
 
-std::string InitialCapital(std::string_view text) {
+std::string CaseMapper::InitialCapitalOnce(std::string_view text) const {
+    const std::size_t first = text.empty() ? 0 : Utf8CharLength(text, 0);
+    return Upper(text.substr(0, first)) + Lower(text.substr(first));
+}
+
+std::string CaseMapper::InitialCapital(std::string_view text) const {
+    std::string result;
+    if (m_asciiIsPlain && AsciiMapped(text, false, true, result)) {
+        return result;  // an ASCII capital is one character: stable at once
+    }
     if (!IsValidUtf8(text)) {
         return std::string(text);
     }
     // A capital that is several characters (ß -> SS, ŉ -> ʼN) is not yet in the rule's spelling:
     // its second character must be small. A few rounds reach the spelling the rule leaves alone.
-    return UntilStable(std::string(text), InitialCapitalOnce);
+    return UntilStable(std::string(text), [this](const std::string& now) { return InitialCapitalOnce(now); });
+}
+
+std::string ToUpperText(std::string_view text) {
+    return CaseMapper().Upper(text);
+}
+
+std::string ToLowerText(std::string_view text) {
+    return CaseMapper().Lower(text);
+}
+
+std::string InitialCapital(std::string_view text) {
+    return CaseMapper().InitialCapital(text);
 }
 
 }  // namespace versalo

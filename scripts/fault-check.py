@@ -71,8 +71,8 @@ FAULTS = [
      "return ToUpperText(name);",
      "return ToLowerText(name);"),
     ("-x ignored", "engine/rename_tree.cpp",
-     "status.st_dev != device;",
-     "false;"),
+     "if (ctx.oneFileSystem && (type == DT_DIR || type == DT_UNKNOWN) &&",
+     "if (false && (type == DT_DIR || type == DT_UNKNOWN) &&"),
     ("a control character in a listed name written raw", "engine/skip_report.cpp",
      "AppendEscaped(out, static_cast<unsigned char>(name[i]));",
      "out += name[i];"),
@@ -123,6 +123,19 @@ FAULTS = [
     ("a file open under its new spelling on exFAT not told", "engine/folder_rename.cpp",
      "second == ENOENT && ::fstatat(dirfd, temporary.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;",
      "false && ::fstatat(dirfd, temporary.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;"),
+    # The command line's own checks.
+    ("a path given twice walked (and reported) again", "engine/drop_batch.cpp",
+     "if (item.missing || item.repeated || ctx.Stopped()) {",
+     "if (item.missing || ctx.Stopped()) {"),
+    ("-x enters a bind mount of the walked file system", "engine/rename_tree.cpp",
+     "return (status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;",
+     "return makedev(status.stx_dev_major, status.stx_dev_minor) != device;"),
+    ("a listing nobody reads does not stop the run", "cli/main.cpp",
+     "[this] { return (m_listing && m_renameListing.Broken()) || (m_journal && !m_journal->Ok()); });",
+     "[this] { return m_journal && !m_journal->Ok(); });"),
+    ("a --journal file that is no journal appended to", "cli/main.cpp",
+     "const bool ours = header.is_object() && header.contains(\"journal\") && header[\"journal\"] == \"versalo\";",
+     "const bool ours = true;"),
 ]
 
 HERE = os.path.dirname(os.path.abspath(__file__))

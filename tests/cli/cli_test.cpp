@@ -3,7 +3,11 @@
 // (both with -v): the dry run changes nothing and lists and reports exactly what the real run
 // does, the real run loses nothing, lists no control character raw, and every listed line pasted
 // into bash names an entry that is there afterwards.
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <set>
 #include <tuple>
@@ -86,12 +90,22 @@ const Row kRows[] = {
     // What bash makes of **/* with globstar: every folder before what is in it.
     {"GlobstarList", "A/B/C.TXT|A/B/D/E.TXT|A/F.TXT", "A|A/B|A/B/C.TXT|A/B/D|A/B/D/E.TXT|A/F.TXT", "a/b/c.txt|a/b/d/e.txt|a/f.txt"},
     {"AFullListing", Many("Many/F"), "Many", Many("many/f")},
-    {"SameFileTwice", "FILE", "FILE|FILE", "file", 1, "'FILE'"},
+    {"SameFileTwice", "FILE", "FILE|FILE", "file"},
     {"OneFileSystem", "TOP/A.TXT|TOP/MNT/INNER.TXT", "-x|TOP", "top/MNT/INNER.TXT|top/a.txt", 0,
-     "1 Ordner auf einem anderen Dateisystem wurde weder umbenannt noch betreten:\n'top/MNT'\n", "", "TOP/MNT"},
+     "1 Ordner, auf dem etwas eingehängt ist, wurde weder umbenannt noch betreten:\n'top/MNT'\n", "", "TOP/MNT"},
     {"NoPath", "", "", "", 2, "kein PFAD|versalo-cli --help"},
     {"UnknownLongOption", "KEEP", "--frobnicate|KEEP", "KEEP", 2, "unbekannte Option '--frobnicate'"},
     {"JournalUnwritable", "KEEP", "--journal|fehlt/j|KEEP", "KEEP", 1, "kann nicht geschrieben werden", "", "", false},
+    // The command line's own answers: a path given twice, a bind mount under -x, arguments and
+    // journals that are refused.
+    {"SamePathTwice", "t/Top/IN.TXT", "t/Top/|t/Top|t/./Top|t/top", "t/top/in.txt"},
+    {"GivenUnderItsNewNameAndAgain", "FILE|KEEP|keep", "FILE|file|KEEP|FILE", "file|KEEP|keep", 1,
+     "1 Eintrag hat seinen Namen behalten:\n'KEEP': der neue Name 'keep' ist bereits vergeben\n"},
+    {"OneFileSystemBindMount", "TOP/A.TXT|TOP/SRC/INNER.TXT", "-x|TOP", "top/MNT/inner.txt|top/a.txt|top/src/inner.txt", 0,
+     "1 Ordner, auf dem etwas eingehängt ist, wurde weder umbenannt noch betreten:\n'top/MNT'\n", "", "TOP/MNT=TOP/SRC"},
+    {"UnknownOptionEscaped", "KEEP", "--\x1B[31m|KEEP", "KEEP", 2, "versalo-cli: unbekannte Option '--'$'\\033''[31m'\n"},
+    {"UnknownShortOptionEscaped", "KEEP", "-n\xC2\x9B|KEEP", "KEEP", 2, "versalo-cli: unbekannte Option '-'$'\\302\\233'\n"},
+    {"NotAJournalRefused", "j|KEEP", "--journal|j|KEEP", "KEEP|j", 2, "versalo-cli: 'j' ist kein Journal von Versalo"},
 };
 // clang-format on
 
@@ -117,13 +131,25 @@ Strings PastedNewNames(const std::string& listing) {
     return Split(names.substr(0, names.size() - 1));
 }
 
+// A tmpfs at "PATH", or a bind mount of the tree's folder SOURCE at "PATH=SOURCE".
+bool Mount(TempTree& tree, const std::string& mount) {
+    const std::size_t bind = mount.find('=');
+    if (bind == std::string::npos) {
+        return tree.Mount(mount);
+    }
+    tree.Folder(mount.substr(0, bind));
+    tree.Folder(mount.substr(bind + 1));
+    return ::mount(tree.Path(mount.substr(bind + 1)).c_str(), tree.Path(mount.substr(0, bind)).c_str(),
+                   nullptr, MS_BIND, nullptr) == 0;
+}
+
 class CliTable : public ::testing::TestWithParam<std::tuple<Row, bool>> {};
 
 TEST_P(CliTable, DryRunThenRealRun) {
     const auto& [row, twoMoves] = GetParam();
     TempTree tree;
-    if (!row.mount.empty() && !tree.Mount(row.mount)) {
-        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    if (!row.mount.empty() && !Mount(tree, row.mount)) {
+        GTEST_SKIP() << "cannot mount here (needs root)";
     }
     tree.Build(row.tree);
     const Snapshot before = tree.Snapshot();
@@ -166,6 +192,62 @@ INSTANTIATE_TEST_SUITE_P(Rows, CliTable, ::testing::Combine(::testing::ValuesIn(
                              return std::get<0>(param.param).name +
                                     (std::get<1>(param.param) ? "_TwoMoves" : "_Direct");
                          });
+
+// What a row above cannot set up: output to a full disk or to a pipe nobody reads, another user,
+// a folder that cannot be listed. Each script runs in bash in a fresh folder with the program as
+// $CLI; all it prints (its program's messages included, where it sends them there) must be out.
+struct ScriptRow {
+    std::string name;
+    std::string script;
+    std::string out;
+};
+
+// A pipe whose reader has gone before the program writes: "$CLI ... >&4".
+const std::string kNoReader = "mkfifo f; (exec 3<f) & exec 4>f; wait; ";
+const std::string kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups \"$CLI\" ";
+const std::string kStopped = "; jeder Eintrag hat seinen alten oder seinen neuen Namen.\n141\n";
+
+// clang-format off
+const ScriptRow kScripts[] = {
+    {"HelpWithin79Columns", "\"$CLI\" --help | grep -c '.\\{80\\}'", "0\n"},
+    {"HelpToAFullDisk", "\"$CLI\" --help >/dev/full 2>&1; echo $?; \"$CLI\" -V 2>&1 >/dev/full; echo $?",
+     "1\nversalo-cli: Schreibfehler: kein Platz mehr auf dem Datenträger\n1\n"},
+    {"ReaderGoneStopsAfterOneRename", kNoReader + "touch A B C; \"$CLI\" -v A B C 2>&1 >&4; echo $?; ls",
+     "versalo-cli: abgebrochen nach 1 Umbenennung, da die Ausgabe nicht mehr gelesen wird" + kStopped + "B\nC\na\nf\n"},
+    {"ReaderGoneStopsTheDryRun", kNoReader + "touch A B; \"$CLI\" -n A B 2>&1 >&4; echo $?; ls",
+     "versalo-cli: abgebrochen nach 1 vorgesehenen Umbenennung, da die Ausgabe nicht mehr gelesen wird" + kStopped +
+     "A\nB\nf\n"},
+    {"HeadOfALongListing", "mkdir Many; (cd Many && touch $(seq -f 'EIN_NAME_DER_DIE_LISTE_RASCH_FUELLT_%04g' 2000)); "
+     "\"$CLI\" -v Many | head -1; echo ${PIPESTATUS[0]}; ls many | grep -q EIN_ && echo nicht alle",
+     "'Many' -> 'many'\n141\nnicht alle\n"},
+    {"FolderRenamedButNotEntered", "mkdir -p T/SUB; touch T/SUB/X T/KEEP T/keep; chown -R 65534:65534 T; chmod 300 T/SUB; " +
+     kNobody + "T/. 2>&1; echo $?",
+     "1 Eintrag hat seinen Namen behalten:\n'T/./KEEP': der neue Name 'keep' ist bereits vergeben\n"
+     "1 Ordner konnte nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n"
+     "'T/./sub': der Ordner kann nicht geöffnet werden: Zugriff verweigert\n1\n"},
+    {"DryRunOfAFolderThatCannotBeListed", "mkdir D; touch D/FILE D/file D/OTHER; chown -R 65534:65534 D; chmod 300 D; " +
+     kNobody + "-n -v D/FILE D/OTHER 2>e; echo $?; cat e; " + kNobody + "-v D/FILE D/OTHER 2>e; echo $?; cat e",
+     "'D/OTHER' -> 'D/other'\n1\n1 Eintrag hat seinen Namen behalten:\n'D/FILE': der neue Name 'file' ist bereits vergeben\n"
+     "'D/OTHER' -> 'D/other'\n1\n1 Eintrag hat seinen Namen behalten:\n'D/FILE': der neue Name 'file' ist bereits vergeben\n"},
+};
+// clang-format on
+
+class CliScripts : public ::testing::TestWithParam<ScriptRow> {};
+
+TEST_P(CliScripts, PrintExactly) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "the scripts switch users (needs root)";
+    }
+    TempTree tree;
+    const char* cli = std::getenv("VERSALO_CLI");  // as the harness finds the program
+    const RunResult run =
+        RunProgram({"bash", "-c", GetParam().script},
+                   {.folder = tree.Root(), .env = {std::string("CLI=") + (cli ? cli : VERSALO_CLI_BUILT)}});
+    EXPECT_EQ(run.out, GetParam().out) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, CliScripts, ::testing::ValuesIn(kScripts),
+                         [](const auto& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace versalo::test
