@@ -2,8 +2,8 @@
 """Checks that the tests catch real faults.
 
 Copies the working tree to a temporary folder, builds it with its tests once, then for each fault
-below changes exactly one line of the engine, command line or window code, builds again and runs
-the tests. A fault is caught when at least one test fails. The copy is thrown away at the end; the
+below changes exactly one line of the program (engine, command line, window, settings, journal or
+undo), builds again and runs the tests. A fault is caught when at least one test fails. The copy is thrown away at the end; the
 working tree is never changed.
 
     scripts/fault-check.py              every fault
