@@ -3,8 +3,8 @@
 
 Copies the working tree to a temporary folder, builds it with its tests once, then for each fault
 below changes exactly one line of the program (engine, command line, window, settings, journal or
-undo), builds again and runs the tests. A fault is caught when at least one test fails. The copy is thrown away at the end; the
-working tree is never changed.
+undo), builds again and runs the tests. A fault is caught when at least one test fails. The copy
+is thrown away at the end; the working tree is never changed.
 
     scripts/fault-check.py              every fault
     scripts/fault-check.py 3 7          only faults 3 and 7 (their numbers in the list)
@@ -16,7 +16,7 @@ fault whose line is missing or found twice (the code changed under it) stops the
 status 2 and its number, before anything is built. The test command runs --check, so that a change
 that leaves a fault behind fails at once instead of turning that fault into a silent gap.
 
-Takes about ten minutes on two cores (a build per fault). Not part of CI.
+Takes about a minute per fault on two cores (a build and the whole suite each). Not part of CI.
 
 A faulty program can walk out of its test folder (a fault that lets the walk enter "..", or follow
 a link, renames whatever it reaches). So the script runs itself in a mount namespace of its own in
