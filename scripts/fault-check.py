@@ -2,15 +2,21 @@
 """Checks that the tests catch real faults.
 
 Copies the working tree to a temporary folder, builds it with its tests once, then for each fault
-below changes exactly one line of the engine, command line or window code, builds again and runs
-the tests. A fault is caught when at least one test fails. The copy is thrown away at the end; the
-working tree is never changed.
+below changes exactly one line of the program (engine, command line, window, settings, journal or
+undo), builds again and runs the tests. A fault is caught when at least one test fails. The copy
+is thrown away at the end; the working tree is never changed.
 
     scripts/fault-check.py              every fault
     scripts/fault-check.py 3 7          only faults 3 and 7 (their numbers in the list)
     scripts/fault-check.py --list       the faults, without running anything
+    scripts/fault-check.py --check      only whether every fault still applies (no build)
 
-Takes about five minutes on two cores (a build per fault). Not part of CI.
+Every run first checks that the line of each fault is found exactly once in the working tree; a
+fault whose line is missing or found twice (the code changed under it) stops the script with exit
+status 2 and its number, before anything is built. The test command runs --check, so that a change
+that leaves a fault behind fails at once instead of turning that fault into a silent gap.
+
+Takes about a minute per fault on two cores (a build and the whole suite each). Not part of CI.
 
 A faulty program can walk out of its test folder (a fault that lets the walk enter "..", or follow
 a link, renames whatever it reaches). So the script runs itself in a mount namespace of its own in
@@ -33,6 +39,7 @@ FAULTS = [
      "if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), 0) == 0) {"),
     ("the move back of the two moves skipped", "engine/folder_rename.cpp",
      "const int back = NoReplaceRename(dirfd, temporary, oldName, help.notes);",
+     "const int back = NoReplaceRename(dirfd, temporary, oldName, leftover);",
      "const int back = 0;"),
     ("a case-only rename on a case-blind file system not taken in two moves", "engine/folder_rename.cpp",
      "return TwoMoves(dirfd, oldName, newName, help, /*verify=*/true);",
@@ -136,6 +143,66 @@ FAULTS = [
     ("a --journal file that is no journal appended to", "cli/main.cpp",
      "const bool ours = header.is_object() && header.contains(\"journal\") && header[\"journal\"] == \"versalo\";",
      "const bool ours = true;"),
+    ("--journal takes an argument that looks like an option as its file", "cli/options.cpp",
+     "if (*optarg != '\\0' && !(separate && *optarg == '-')) {",
+     "if (*optarg != '\\0') {"),
+    ("an ambiguous abbreviation reported as an unknown option", "cli/options.cpp",
+     "if (matches > 1) {",
+     "if (matches > 2) {"),
+    ("a usage error ends with status 1", "cli/main.cpp",
+     "constexpr int kExitUsage = 2;",
+     "constexpr int kExitUsage = 1;"),
+    ("a skipped entry leaves the exit status at 0", "cli/main.cpp",
+     "int status = result.AllDone() ? kExitDone : kExitIncomplete;",
+     "int status = kExitDone;"),
+    ("the new name in the listing not quoted for the shell", "cli/rename_listing.cpp",
+     "line += ShellQuoted(JoinPath(step.folder, step.newName));",
+     "line += \"'\" + JoinPath(step.folder, step.newName) + \"'\";"),
+    ("the list of folders on other file systems not quoted", "cli/terminal_host.cpp",
+     "text += ShellQuoted(folder);",
+     "text += folder;"),
+    ("the summary lists one entry less than its limit", "engine/skip_report.cpp",
+     "if (listed == maxListed) {",
+     "if (listed + 1 == maxListed) {"),
+    ("the summary lists one entry more than its limit", "engine/skip_report.cpp",
+     "if (listed == maxListed) {",
+     "if (listed == maxListed + 1) {"),
+    ("a skipped name in the summary not quoted", "engine/skip_report.cpp",
+     "text += QuotedName(entry.path, quoting);",
+     "text += entry.path;"),
+    ("DEL written raw", "engine/skip_report.cpp",
+     "if (byte < 0x20 || byte == 0x7F) {",
+     "if (byte < 0x20) {"),
+    ("the last C0 control (U+001F) written raw", "engine/skip_report.cpp",
+     "if (byte < 0x20 || byte == 0x7F) {",
+     "if (byte < 0x1F || byte == 0x7F) {"),
+    ("the C1 controls from U+0090 on written raw", "engine/skip_report.cpp",
+     "static_cast<unsigned char>(text[i + 1]) < 0xA0;",
+     "static_cast<unsigned char>(text[i + 1]) < 0x90;"),
+    ("a stored setting one below its range taken", "settings/settings_store.cpp",
+     "if (!ok || number < info.lowest || number > info.highest) {",
+     "if (!ok || number < qlonglong{info.lowest} - 1 || number > info.highest) {"),
+    ("a stored setting one above its range taken", "settings/settings_store.cpp",
+     "if (!ok || number < info.lowest || number > info.highest) {",
+     "if (!ok || number < info.lowest || number > qlonglong{info.highest} + 1) {"),
+    ("a path's last component looked for from the front", "engine/paths.cpp",
+     "const std::size_t slash = path.rfind('/');",
+     "const std::size_t slash = path.find('/');"),
+    ("the dry run takes a new name of exactly 255 bytes for too long", "engine/entry_rename.cpp",
+     "newName.size() > NAME_MAX ?",
+     "newName.size() >= NAME_MAX ?"),
+    ("-x compares the inode number instead of the device", "engine/rename_tree.cpp",
+     "status.st_dev != device;",
+     "status.st_ino != device;"),
+    ("the walk's path not cut back before a sibling folder", "engine/rename_tree.cpp",
+     "path.resize(top.pathLength);",
+     ";"),
+    ("an encoded surrogate taken for UTF-8", "engine/text_case.cpp",
+     "max2 = lead == 0xED ? 0x9F : max2;",
+     "max2 = lead == 0xED ? 0xBF : max2;"),
+    ("a case mapping applied only once", "engine/text_case.cpp",
+     "for (int round = 0; round < 5; ++round) {",
+     "for (int round = 0; round < 1; ++round) {"),
 ]
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -166,17 +233,34 @@ def failed_tests(log):
         return [m.group(1) for m in found]
 
 
-def apply(source, fault):
-    _, path, before, after = fault
-    full = os.path.join(source, path)
-    with open(full, encoding="utf-8") as text:
-        content = text.read()
+def unchanged_content(source, fault):
+    """The file's content, or None with the reason when the fault's line is not found exactly once."""
+    _, path, before, _ = fault
+    try:
+        with open(os.path.join(source, path), encoding="utf-8") as text:
+            content = text.read()
+    except OSError as error:
+        return None, f"{path} cannot be read: {error.strerror}"
     count = content.count(before)
-    if count != 1:
-        return None, f"the line is found {count} times in {path}"
-    with open(full, "w", encoding="utf-8") as text:
-        text.write(content.replace(before, after))
-    return content, None
+    return (content, None) if count == 1 else (None, f"its line is found {count} times in {path}")
+
+
+def stale_faults():
+    """Every fault that no longer applies to the working tree, as "number. what: why"."""
+    stale = []
+    for number, fault in enumerate(FAULTS, 1):
+        _, problem = unchanged_content(ROOT, fault)
+        if problem:
+            stale.append(f"{number:2}. {fault[0]}: {problem}")
+    return stale
+
+
+def apply(source, fault):
+    content, problem = unchanged_content(source, fault)
+    if problem is None:
+        with open(os.path.join(source, fault[1]), "w", encoding="utf-8") as text:
+            text.write(content.replace(fault[2], fault[3]))
+    return content, problem
 
 
 SANDBOX_MARK = "VERSALO_FAULT_SANDBOX"
@@ -204,13 +288,24 @@ def in_sandbox(argv):
 
 
 def main(argv):
-    if "--list" not in argv and os.environ.get(SANDBOX_MARK) != "1":
-        return in_sandbox(argv)
     if "--list" in argv:
         for number, (what, path, _, _) in enumerate(FAULTS, 1):
             print(f"{number:2}. {what} ({path})")
         return 0
+    stale = stale_faults()
+    if stale:
+        print("fault-check: these faults no longer apply; fix their lines in scripts/fault-check.py:")
+        print("\n".join(stale))
+        return 2
+    if "--check" in argv:
+        print(f"fault-check: all {len(FAULTS)} faults apply")
+        return 0
     chosen = [int(a) for a in argv if a.isdigit()] or list(range(1, len(FAULTS) + 1))
+    if any(number < 1 or number > len(FAULTS) for number in chosen):
+        print(f"fault-check: the faults are numbered 1 to {len(FAULTS)}")
+        return 2
+    if os.environ.get(SANDBOX_MARK) != "1":
+        return in_sandbox(argv)
     work = tempfile.mkdtemp(prefix="versalo-faults-")
     os.chmod(work, 0o755)  # the fault suite runs the program as an unprivileged user too
     source, build = os.path.join(work, "src"), os.path.join(work, "build")

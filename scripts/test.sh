@@ -3,6 +3,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer for a bounded time from its
 # seed corpus, then the README's Release build with its installation and Debian package, checked
 # by lintian, desktop-file-validate and appstreamcli. Warnings are errors here (and only here).
+# Before building, checks that every fault of scripts/fault-check.py still applies to the code.
 # Installs the Debian packages it needs first. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,9 @@ cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
 fuzz_seconds=${VERSALO_FUZZ_SECONDS:-60}
+
+echo "== Every fault of scripts/fault-check.py still applies =="
+python3 scripts/fault-check.py --check
 
 echo "== Build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERSALO_WERROR=ON >/dev/null

@@ -186,7 +186,8 @@ TEST_P(JournalTable, RunChangeUndo) {
     } else {
         EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
     }
-    EXPECT_NE(undo.err.find(row.report), std::string::npos) << row.report << " in:\n" << undo.err;
+    EXPECT_TRUE(row.report.empty() ? undo.err.empty() : undo.err.find(row.report) != std::string::npos)
+        << undo.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, JournalTable,

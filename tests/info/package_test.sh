@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the Debian package, unpacks it as dpkg would install it and runs the programs from there:
-# the same --version line and usage errors without a display, and the window program
+# every library they load directly comes with a dependency of the package; the same --version
+# line and usage errors without a display, and the window program
 # renaming the paths it is started with as one drop, under the case rule of its settings.
 # Usage: package_test.sh CPACK BUILD_DIR
 set -u
@@ -9,9 +10,15 @@ trap 'kill $! 2>/dev/null; rm -rf "$work"' EXIT
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 "$1" --config "$2/CPackConfig.cmake" -G DEB -B "$work/out" >/dev/null || exit 1
-dpkg-deb -f "$work"/out/*.deb Depends | grep -q fonts-liberation || fail "no dependency on fonts-liberation"
 dpkg -x "$work"/out/*.deb "$work/root"
 bin=$work/root/usr/bin
+# Every library the programs load directly comes with a package the .deb depends on.
+depends=", $(dpkg-deb -f "$work"/out/*.deb Depends),"
+for lib in $(objdump -p "$bin/versalo" "$bin/versalo-cli" | sed -n 's/^ *NEEDED *//p' | sort -u); do
+    path=$(ldd "$bin/versalo" "$bin/versalo-cli" | sed -n "s|^.$lib => \([^ ]*\) .*|\1|p" | head -n 1)
+    package=$(dpkg -S "$path" "$(readlink -f "$path")" 2>/dev/null | sed -n '1s/[:,].*//p')
+    [ -n "$package" ] && printf '%s' "$depends" | grep -qF -e ", $package " -e ", $package," || fail "$lib comes with '$package', not a dependency"
+done
 headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
 version=$(headless "$bin/versalo-cli" --version)
 expr "$version" : 'Versalo [0-9]*\.[0-9]*\.[0-9]*$' >/dev/null || fail "versalo-cli --version: '$version'"

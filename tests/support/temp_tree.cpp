@@ -100,9 +100,10 @@ TempTree::TempTree() {
 
 TempTree::~TempTree() {
     // Every mount below the root, found where it is now (a run renames the folders on its way),
-    // detached, the deepest first; rm walks a tree of any depth and stays on its file system.
+    // detached, the deepest first (one per line: a quote or blank in a name is no separator); rm
+    // walks a tree of any depth and stays on its file system.
     const std::string unmount =
-        "findmnt -rn -o TARGET | grep -F '" + m_root + "/' | sort -r | xargs -r umount -l";
+        "findmnt -rn -o TARGET | grep -F '" + m_root + "/' | sort -r | xargs -r -d '\\n' umount -l";
     [[maybe_unused]] const int status =
         std::system((unmount + "; rm -rf --one-file-system '" + m_root + "'").c_str());
 }
