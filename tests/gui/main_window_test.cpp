@@ -349,18 +349,18 @@ TEST_F(WindowTest, SettingsThatCannotBeWrittenAreToldOnce) {
 }
 
 TEST_F(WindowTest, PathsOnTheCommandLineAreOneDropAndNoneOfThemReachesQt) {
-    // Qt takes -qwindowtitle and -platformpluginpath with their values wherever it sees them; here
-    // each of them is a path to rename, one after "--", one because it exists.
+    // Qt takes "-platform NAME" (or "--platform NAME") wherever it sees it and ends the program
+    // when there is no such platform; here each of them is a path to rename, one pair after "--",
+    // one pair because it exists.
     TempTree tree;
-    tree.Build("Eins.TXT|-Zwei.TXT|-platformpluginpath|Plugins/|-qwindowtitle|Doc.TXT");
-    const Names renamed{
-        "-PLATFORMPLUGINPATH", "-QWINDOWTITLE", "-ZWEI.TXT", "DOC.TXT", "EINS.TXT", "PLUGINS"};
+    tree.Build("Eins.TXT|--platform|Keine/|-Zwei.TXT|-platform|Plat.TXT");
+    const Names renamed{"--PLATFORM", "-PLATFORM", "-ZWEI.TXT", "EINS.TXT", "KEINE", "PLAT.TXT"};
     WriteSettings("[Versalo]\nCaseType=0\n");
     QProcess program;
     program.setWorkingDirectory(QString::fromStdString(tree.Root()));
     program.start(QStringLiteral(VERSALO_WINDOW_PROGRAM),
-                  {QString::fromStdString(tree.Path("Eins.TXT")), "-platformpluginpath", "Plugins", "--",
-                   "-Zwei.TXT", "-qwindowtitle", "Doc.TXT"});
+                  {QString::fromStdString(tree.Path("Eins.TXT")), "--platform", "Keine", "--", "-Zwei.TXT",
+                   "-platform", "Plat.TXT"});
     for (int round = 0; round < 100 && tree.Names() != renamed; ++round) {
         program.waitForFinished(100);
     }
