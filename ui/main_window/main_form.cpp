@@ -70,6 +70,14 @@ void SetCheckValue(QCheckBox* box, int value) {
     box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
+// What the idle progress bar shows after a batch: "123 Namen geändert", "1 Name geändert".
+QString ResultText(std::size_t renamed) {
+    if (renamed == 1) {
+        return QStringLiteral("1 Name geändert");
+    }
+    return QStringLiteral("%1 Namen geändert").arg(QLocale(QLocale::German).toString(qulonglong{renamed}));
+}
+
 void ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
     QMessageBox box(icon, Title(), QString::fromStdString(text), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
@@ -245,13 +253,6 @@ void MainForm::ShowInfo() {
     // A closed dialog is deleted (or about to be): a fresh one works out its placement and year anew.
     m_infoForm = new InfoForm(m_open);
     m_infoForm->ShowPlaced(onTop);
-}
-
-QString MainForm::ResultText(std::size_t renamed) {
-    if (renamed == 1) {
-        return QStringLiteral("1 Name geändert");
-    }
-    return QStringLiteral("%1 Namen geändert").arg(QLocale(QLocale::German).toString(qulonglong{renamed}));
 }
 
 void MainForm::ShowResult(const BatchResult& result) {

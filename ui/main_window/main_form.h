@@ -49,9 +49,6 @@ public:
     // nothing left to take back: an undo cannot itself be undone.
     BatchResult RunUndo();
 
-    // The text the idle progress bar shows after a batch ("123 Namen geändert").
-    static QString ResultText(std::size_t renamed);
-
     // BatchHost: what a batch does to the window.
     void SetBusy(bool busy) override;
     void SetProgress(float percent) override;

@@ -47,7 +47,7 @@ std::string WindowHelpText() {
 
 namespace {
 
-const option kLongOptions[] = {
+constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
