@@ -396,6 +396,9 @@ TEST(WindowCommandLine, IsReadBeforeAnyDisplayIsNeeded) {
         EXPECT_EQ(result.status, row.status) << row.arguments[0] << "\n" << result.err;
         EXPECT_TRUE(result.out.starts_with(row.out)) << row.arguments[0] << "\n" << result.out;
         EXPECT_NE(result.err.find(row.err), std::string::npos) << row.arguments[0] << "\n" << result.err;
+        for (const QString& line : QString::fromStdString(result.out).split(u'\n')) {
+            EXPECT_LE(line.size(), 79) << line.toStdString();  // wrapped for an 80-column terminal
+        }
     }
 }
 
