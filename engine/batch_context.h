@@ -28,7 +28,7 @@ inline float Percent(std::size_t done, std::size_t total) {
 }
 
 // lstat of an entry of an open folder: true when it is there, with its status.
-inline bool EntryStatus(int dirfd, const char* name, struct stat& status) {
+inline bool StatNoFollow(int dirfd, const char* name, struct stat& status) {
     return ::fstatat(dirfd, name, &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
@@ -103,7 +103,7 @@ struct BatchContext {
         if (unlisted.contains(folder)) {
             names.insert(leaf);
             struct stat status {};
-            if (wanted != leaf && EntryStatus(dirfd, wanted.c_str(), status) &&
+            if (wanted != leaf && StatNoFollow(dirfd, wanted.c_str(), status) &&
                 (status.st_dev != item.st_dev || status.st_ino != item.st_ino)) {
                 names.insert(wanted);
             }
@@ -128,7 +128,7 @@ struct BatchContext {
     std::set<std::pair<dev_t, ino_t>> dryRunRenamed;
     bool DryRunRenamed(int dirfd, const std::string& name) const {
         struct stat status {};
-        return !dryRunRenamed.empty() && EntryStatus(dirfd, name.c_str(), status) &&
+        return !dryRunRenamed.empty() && StatNoFollow(dirfd, name.c_str(), status) &&
                dryRunRenamed.contains({status.st_dev, status.st_ino});
     }
 

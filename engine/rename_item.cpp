@@ -64,7 +64,7 @@ bool GivenBefore(int dirfd, const struct stat& folder, const SplitPath& split, c
         return ctx.givenItems.contains(BatchContext::Given(folder, split.leaf));
     }
     struct stat now {};
-    return EntryStatus(dirfd, wanted.c_str(), now) && known(wanted, now.st_ino);
+    return StatNoFollow(dirfd, wanted.c_str(), now) && known(wanted, now.st_ino);
 }
 
 // Renames split.leaf inside its folder, open as dirfd; path ends with that leaf.
@@ -74,7 +74,7 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
     const std::string wanted = ctx.Converted(split.leaf);
     struct stat folder {};
     struct stat item {};
-    const bool found = EntryStatus(dirfd, split.leaf.c_str(), item);
+    const bool found = StatNoFollow(dirfd, split.leaf.c_str(), item);
     const int error = errno;
     if (::fstat(dirfd, &folder) == 0 && GivenBefore(dirfd, folder, split, wanted, found, item, ctx)) {
         paths.repeated = true;

@@ -23,7 +23,7 @@ bool IsFolder(int dirfd, const std::string& name, unsigned char type) {
         return type == DT_DIR;
     }
     struct stat status {};
-    return EntryStatus(dirfd, name.c_str(), status) && S_ISDIR(status.st_mode);
+    return StatNoFollow(dirfd, name.c_str(), status) && S_ISDIR(status.st_mode);
 }
 
 // True when the entry is a folder on which a file system is mounted: another file system, or a
