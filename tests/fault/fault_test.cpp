@@ -424,5 +424,32 @@ TEST(UndoIdentity, TwoRunsOnOneJournal) {
     EXPECT_EQ(refusedClean, kRuns);
 }
 
+// An undo killed at each of its renames in turn, then run again, brings every name back: each
+// step it finished is passed over, the rest is done. (A step inside a folder that the killed undo
+// had given its old name back is reported by the second one as unreachable: it is done already.)
+TEST(UndoIdentity, UndoKilledAtEachRenameAndRunAgain) {
+    int killed = 0;
+    for (int point = 1; point < 20; ++point) {
+        TempTree tree;
+        TempTree work;
+        tree.Build("A/B/C.TXT|A/D.TXT|A/E.TXT|F.TXT");
+        const Snapshot before = tree.Snapshot();
+        ASSERT_EQ(
+            RunProgram({"versalo-cli", "--journal", work.Path("j"), "A", "F.TXT"}, {.folder = tree.Root()})
+                .status,
+            0);
+        const RunResult undo = Strace("renameat2:signal=SIGKILL:when=" + std::to_string(point),
+                                      {"--undo", work.Path("j")}, tree.Root());
+        EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+        EXPECT_LE(RunProgram({"versalo-cli", "--undo", work.Path("j")}).status, 1) << point;
+        EXPECT_EQ(tree.Snapshot(), before) << point;
+        if (undo.status == 0) {
+            break;  // no rename left to be killed at
+        }
+        ++killed;
+    }
+    EXPECT_EQ(killed, 6);  // five renames and the folder A, each taken back at its own point
+}
+
 }  // namespace
 }  // namespace versalo::test
