@@ -47,7 +47,8 @@ bool PrintOut(const std::string& text) {
 // is no journal header, or it is no regular file). Empty when it may be used: it does not exist
 // yet, is empty, or is a journal of ours. Errors in opening are left to the journal itself.
 std::string NotAJournal(const std::string& file) {
-    // O_NONBLOCK: a FIFO given as the journal must not hold the program up here.
+    // O_NONBLOCK: a FIFO given as the journal must not hold the program up here. A file that is
+    // no regular one is refused by the journal's own opening, as for an undo.
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return {};
@@ -55,14 +56,10 @@ std::string NotAJournal(const std::string& file) {
     struct stat status {};
     std::string head(4096, '\0');
     ssize_t got = 0;
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    if (regular) {
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
         got = ::read(fd, head.data(), head.size());
     }
     ::close(fd);
-    if (!regular) {
-        return "ist keine gewöhnliche Datei";
-    }
     if (got <= 0) {
         return {};  // empty (or unreadable: the journal's own opening will say why)
     }

@@ -73,8 +73,6 @@ struct BatchContext {
 
     SkipReport skipped;
     std::size_t renamed = 0;  // entries that got a new name
-    // Counted by the renaming code but read nowhere; goes when its last writers go.
-    std::size_t unchanged = 0;
     std::size_t entries = 0;  // entries dealt with
 
     // The names of the folders that dropped items (or undone entries) lie in, each read once when

