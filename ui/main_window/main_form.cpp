@@ -184,6 +184,7 @@ void MainForm::RestoreSettings() {
             m_lower->setChecked(true);
             break;
         case CaseRule::kInitialCapital:
+        case CaseRule::kEachWord:  // never stored as CaseType: Alternativ with Woerter=1
             m_initialCapital->setChecked(true);
             break;
     }
