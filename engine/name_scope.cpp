@@ -1,5 +1,7 @@
 #include "engine/name_scope.h"
 
+#include <unicode/locid.h>
+
 #include "engine/text_case.h"
 #include "engine/word_case.h"
 
@@ -87,6 +89,37 @@ std::string ConvertName(std::string_view name, CaseRule rule, const NameScope& s
             break;
     }
     return RuleOn(stem, rule, scope) + "." + newExtension;
+}
+
+bool RuleMakes(std::string_view oldName, std::string_view newName, CaseRule rule, const NameScope& scope,
+               const std::string& locale) {
+    const icu::Locale present = icu::Locale::getDefault();
+    const bool lend = !locale.empty() && locale != present.getName();
+    UErrorCode status = U_ZERO_ERROR;
+    if (lend) {
+        // The mapping reads ICU's default locale; it is lent to the run's locale for this check.
+        icu::Locale::setDefault(icu::Locale(locale.c_str()), status);
+    }
+    const bool made = ConvertName(oldName, rule, scope, false) == newName ||
+                      ConvertName(oldName, rule, scope, true) == newName;
+    if (lend) {
+        status = U_ZERO_ERROR;
+        icu::Locale::setDefault(present, status);
+    }
+    return made;
+}
+
+const char* NamePartKey(NamePart part) {
+    return part == NamePart::kNameOnly ? "name" : part == NamePart::kExtensionOnly ? "extension" : "whole";
+}
+
+std::optional<NamePart> NamePartFromKey(std::string_view key) {
+    for (const NamePart part : {NamePart::kWhole, NamePart::kNameOnly, NamePart::kExtensionOnly}) {
+        if (key == NamePartKey(part)) {
+            return part;
+        }
+    }
+    return std::nullopt;
 }
 
 bool GlobMatches(std::u32string_view pattern, std::u32string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,16 @@ std::size_t ExtensionDot(std::string_view name);
 // The new spelling of an entry's name under rule and scope (part and kept spellings); folder says
 // whether the entry is a folder. Under the word rule a file's extension is written in lower case.
 std::string ConvertName(std::string_view name, CaseRule rule, const NameScope& scope, bool folder);
+
+// True when rule with scope's name part and kept spellings, in locale (an ICU locale name; empty:
+// the present one), makes newName of oldName, for a file or for a folder: what undo asks of a
+// recorded rename.
+bool RuleMakes(std::string_view oldName, std::string_view newName, CaseRule rule, const NameScope& scope,
+               const std::string& locale);
+
+// The name part in a journal ("whole", "name", "extension") and back.
+const char* NamePartKey(NamePart part);
+std::optional<NamePart> NamePartFromKey(std::string_view key);
 
 // Glob patterns matched without regard to case, also beyond ASCII: both sides are compared in
 // Unicode's full case folding, character by character.
