@@ -88,6 +88,16 @@ FAULTS = [
     ("a setting not stored", "settings/settings_store.cpp",
      "store.setValue(KeyOf(setting), QString::number(value));",
      ";"),
+    # Each word, the name scope and kept spellings.
+    ("an apostrophe starts a word (Don'T)", "engine/word_case.cpp",
+     "open = letter || (c >= '0' && c <= '9') || c == '\\'';",
+     "open = letter || (c >= '0' && c <= '9');"),
+    ("exclusion patterns matched with regard to case", "engine/name_scope.cpp",
+     "const std::u32string folded = FoldedCodePoints(name);",
+     "const std::u32string folded(name.begin(), name.end());"),
+    ("a folder given an extension", "engine/name_scope.cpp",
+     "const std::size_t dot = folder ? std::string_view::npos : ExtensionDot(name);",
+     "const std::size_t dot = ExtensionDot(name);"),
 ]
 
 HERE = os.path.dirname(os.path.abspath(__file__))
