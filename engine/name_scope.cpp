@@ -69,6 +69,13 @@ std::string ConvertName(std::string_view name, CaseRule rule, const NameScope& s
         return std::string(name);
     }
     const std::size_t dot = folder ? std::string_view::npos : ExtensionDot(name);
+    if (rule == CaseRule::kEachWord && scope.part == NamePart::kWhole && scope.keep.empty()) {
+        // The usual case, a whole ASCII name, in one copy.
+        std::string converted(name);
+        if (EachWordAsciiInPlace(converted, dot)) {
+            return converted;
+        }
+    }
     if (dot == std::string_view::npos) {
         return scope.part == NamePart::kExtensionOnly ? std::string(name) : RuleOn(name, rule, scope);
     }
@@ -162,7 +169,9 @@ bool NamePatterns::Matches(std::string_view name) const {
     if (m_patterns.empty()) {
         return false;
     }
-    const std::u32string folded = FoldedCodePoints(name);
+    // One buffer for every name of a walk: the folded name is needed only for the comparison.
+    std::u32string& folded = m_folded;
+    FoldedCodePoints(name, folded);
     for (const std::u32string& pattern : m_patterns) {
         if (GlobMatches(pattern, folded)) {
             return true;

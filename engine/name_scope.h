@@ -72,6 +72,7 @@ public:
 
 private:
     std::vector<std::u32string> m_patterns;
+    mutable std::u32string m_folded;
 };
 
 // True when the shell pattern matches the whole text (*: any run, ?: one character, [...]: one

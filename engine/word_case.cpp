@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -60,10 +61,10 @@ bool AsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-std::string AsciiEachWord(std::string_view text) {
-    std::string result(text);
+void AsciiEachWord(std::string& result, std::size_t end) {
     bool open = false;  // the character before keeps a word open
-    for (char& c : result) {
+    for (std::size_t i = 0; i < end; ++i) {
+        char& c = result[i];
         const bool letter = AsciiLetter(c);
         if (letter) {
             const bool upper = c <= 'Z';
@@ -75,7 +76,10 @@ std::string AsciiEachWord(std::string_view text) {
         }
         open = letter || (c >= '0' && c <= '9') || c == '\'';
     }
-    return result;
+    for (std::size_t i = end; i < result.size(); ++i) {
+        char& c = result[i];
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
 }
 
 // The title case of a letter with the combining marks that follow it, in the default locale (full
@@ -127,9 +131,18 @@ std::string EachWordOnce(const std::string& text) {
 
 }  // namespace
 
+bool EachWordAsciiInPlace(std::string& name, std::size_t end) {
+    if (!IsAscii(name) || !AsciiTitleIsPlain()) {
+        return false;
+    }
+    AsciiEachWord(name, std::min(end, name.size()));
+    return true;
+}
+
 std::string EachWordCapital(std::string_view text) {
-    if (IsAscii(text) && AsciiTitleIsPlain()) {
-        return AsciiEachWord(text);
+    std::string ascii(text);
+    if (EachWordAsciiInPlace(ascii, ascii.size())) {
+        return ascii;
     }
     if (!IsValidUtf8(text)) {
         return std::string(text);
@@ -191,12 +204,19 @@ std::string WithKeptSpellings(std::string_view text, const std::vector<std::stri
 
 std::u32string FoldedCodePoints(std::string_view text) {
     std::u32string result;
-    result.reserve(text.size());
+    FoldedCodePoints(text, result);
+    return result;
+}
+
+void FoldedCodePoints(std::string_view text, std::u32string& result) {
+    result.clear();
     if (IsAscii(text)) {
-        for (const char c : text) {
-            result.push_back(static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
+        result.resize(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            result[i] = static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         }
-        return result;
+        return;
     }
     const icu::UnicodeString folded = FromUtf8(text).foldCase();
     for (std::int32_t i = 0; i < folded.length();) {
@@ -204,7 +224,6 @@ std::u32string FoldedCodePoints(std::string_view text) {
         result.push_back(static_cast<char32_t>(c));
         i += U16_LENGTH(c);
     }
-    return result;
 }
 
 }  // namespace versalo
