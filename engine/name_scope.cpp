@@ -1,5 +1,7 @@
 #include "engine/name_scope.h"
 
+#include <algorithm>
+
 #include <unicode/locid.h>
 
 #include "engine/text_case.h"
@@ -160,8 +162,29 @@ bool GlobMatches(std::u32string_view pattern, std::u32string_view text) {
 }
 
 NamePatterns::NamePatterns(const std::vector<std::string>& patterns) {
-    for (const std::string& pattern : patterns) {
-        m_patterns.push_back(FoldedCodePoints(pattern));
+    const auto special = [](char32_t c) { return c == U'*' || c == U'?' || c == U'[' || c == U'\\'; };
+    for (const std::string& text : patterns) {
+        Pattern pattern;
+        pattern.text = FoldedCodePoints(text);
+        const std::u32string& p = pattern.text;
+        std::size_t start = 0;
+        while (start < p.size() && !special(p[start])) {
+            ++start;
+        }
+        pattern.literal = start == p.size();
+        pattern.prefix = p.substr(0, start);
+        std::size_t end = p.size();
+        while (end > start && !special(p[end - 1])) {
+            --end;
+        }
+        // The literal tail after the last '*' or '?', where no set or escape could take it in.
+        const bool plain = p.find_first_of(U"[\\") == std::u32string::npos;
+        if (plain && end > 0 && end < p.size()) {
+            pattern.suffix = p.substr(end);
+        }
+        // Every character but '*' stands for one (without sets or escapes, counted plainly).
+        pattern.least = plain ? p.size() - static_cast<std::size_t>(std::count(p.begin(), p.end(), U'*')) : 0;
+        m_patterns.push_back(std::move(pattern));
     }
 }
 
@@ -172,8 +195,11 @@ bool NamePatterns::Matches(std::string_view name) const {
     // One buffer for every name of a walk: the folded name is needed only for the comparison.
     std::u32string& folded = m_folded;
     FoldedCodePoints(name, folded);
-    for (const std::u32string& pattern : m_patterns) {
-        if (GlobMatches(pattern, folded)) {
+    const std::u32string_view name32(folded);
+    for (const Pattern& pattern : m_patterns) {
+        if (pattern.literal ? name32 == pattern.text
+                            : name32.size() >= pattern.least && name32.starts_with(pattern.prefix) &&
+                                  name32.ends_with(pattern.suffix) && GlobMatches(pattern.text, name32)) {
             return true;
         }
     }

@@ -71,7 +71,16 @@ public:
     bool Matches(std::string_view name) const;
 
 private:
-    std::vector<std::u32string> m_patterns;
+    // A pattern with what every name it matches must have, so that most names are refused without
+    // the general match: the literal characters it starts and ends with, and its least length.
+    struct Pattern {
+        std::u32string text;
+        std::u32string prefix;
+        std::u32string suffix;
+        std::size_t least = 0;
+        bool literal = false;  // no wildcard at all: the name must equal it
+    };
+    std::vector<Pattern> m_patterns;
     mutable std::u32string m_folded;
 };
 
