@@ -219,12 +219,15 @@ TEST_F(WindowTest, StartsFromStoredAndFromDamagedSettings) {
     EXPECT_EQ(Stored("_Top") + " " + Stored("_Left"), "1350 900");
 
     // Garbage gives the defaults (klein, both boxes set), which are stored at once.
-    WriteSettings("[Versalo]\nCaseType=7\nFloating=ja\nMethode=1, 2\n_Top=x\n\x01\xff[[\n");
+    WriteSettings(
+        "[Versalo]\nCaseType=7\nFloating=ja\nMethode=1, 2\n_Top=x\nWoerter=2\nNamensteil=-1\nEintraege=x\n"
+        "Tiefe=-2\nAusnehmen=neu*, b\n\x01\xff[[\n");
     tree.File("NEU.TXT");
     Start();
     EXPECT_TRUE(m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     ASSERT_TRUE(Drop(&tree, {"NEU.TXT"}));
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(0) == "neu.txt"; }));
+    EXPECT_EQ(BarText(), QStringLiteral("1 Name geändert"));  // no option differs from its default
     EXPECT_EQ(Stored("CaseType") + Stored("Floating") + Stored("Methode"), "111");
 }
 
