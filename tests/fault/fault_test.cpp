@@ -343,12 +343,14 @@ TEST(UndoIdentity, TwoImagesMadeTheSameWay) {
         ASSERT_EQ(second.m_reason, "");
         tree.Build("m/fotos/img_1.jpg|m/fotos/img_2.jpg|m/bericht.txt");
         ASSERT_EQ(InodeOf(tree.Path("m/fotos/img_1.jpg")), inode);  // numbered alike
-        const Snapshot before = tree.Snapshot();
         RunResult undo = RunProgram({"versalo-cli", "--undo", tree.Path("j")});
         EXPECT_EQ(undo.status, 1);
         EXPECT_NE(undo.err.find("anderen Dateisystem"), std::string::npos) << undo.err;
-        EXPECT_EQ(tree.Snapshot(), before) << undo.err;
-        refused += tree.Snapshot() == before ? 1 : 0;
+        // The names only: the images themselves change under a mounted file system.
+        refused += tree.Names("m") == Strings{"bericht.txt", "fotos", "lost+found"} &&
+                           tree.Names("m/fotos") == Strings{"img_1.jpg", "img_2.jpg"}
+                       ? 1
+                       : 0;
         Ext4 again(tree.Path("one"), tree.Path("m"), false);  // second still holds its loop device
         ASSERT_EQ(again.m_reason, "");
         undo = RunProgram({"versalo-cli", "--undo", tree.Path("j")});
@@ -420,6 +422,33 @@ TEST(UndoIdentity, TwoRunsOnOneJournal) {
         EXPECT_EQ(tree.Snapshot(), before);
     }
     EXPECT_EQ(refusedClean, kRuns);
+}
+
+// An undo killed at each of its renames in turn, then run again, brings every name back: each
+// step it finished is passed over, the rest is done. (A step inside a folder that the killed undo
+// had given its old name back is reported by the second one as unreachable: it is done already.)
+TEST(UndoIdentity, UndoKilledAtEachRenameAndRunAgain) {
+    int killed = 0;
+    for (int point = 1; point < 20; ++point) {
+        TempTree tree;
+        TempTree work;
+        tree.Build("A/B/C.TXT|A/D.TXT|A/E.TXT|F.TXT");
+        const Snapshot before = tree.Snapshot();
+        ASSERT_EQ(
+            RunProgram({"versalo-cli", "--journal", work.Path("j"), "A", "F.TXT"}, {.folder = tree.Root()})
+                .status,
+            0);
+        const RunResult undo = Strace("renameat2:signal=SIGKILL:when=" + std::to_string(point),
+                                      {"--undo", work.Path("j")}, tree.Root());
+        EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+        EXPECT_LE(RunProgram({"versalo-cli", "--undo", work.Path("j")}).status, 1) << point;
+        EXPECT_EQ(tree.Snapshot(), before) << point;
+        if (undo.status == 0) {
+            break;  // no rename left to be killed at
+        }
+        ++killed;
+    }
+    EXPECT_EQ(killed, 6);  // five renames and the folder A, each taken back at its own point
 }
 
 }  // namespace
