@@ -119,6 +119,7 @@ private:
         options.method = m_options.method;
         options.dryRun = m_options.dryRun;
         options.oneFileSystem = m_options.oneFileSystem;
+        options.scope = m_options.scope;
         options.quoting = NameQuoting::kShell;
         options.listener = m_listeners.Empty() ? nullptr : &m_listeners;
         return options;
@@ -128,7 +129,8 @@ private:
     // taken back must not start at all. The journal to undo must be one of ours.
     bool OpenJournals() {
         if (!m_options.journal.empty() && !m_options.dryRun) {
-            m_journal = std::make_unique<JournalWriter>(m_options.journal, m_options.caseRule);
+            m_journal =
+                std::make_unique<JournalWriter>(m_options.journal, m_options.caseRule, m_options.scope);
             if (!m_journal->Ok()) {
                 m_host.Note("versalo-cli: " + m_journal->Problem() + ".");
                 return false;
@@ -160,6 +162,13 @@ private:
         const bool listingWritten = !m_listing || m_renameListing.Flush();
         m_host.ClearProgress();
         m_host.ShowOtherFileSystems(result.otherFileSystems);
+        if (result.excluded > 0) {
+            m_host.Note("versalo-cli: " +
+                        (result.excluded == 1 ? std::string("1 Eintrag passte")
+                                              : std::to_string(result.excluded) + " Einträge passten") +
+                        " zu --exclude und wurde" + (result.excluded == 1 ? "" : "n") +
+                        " weder umbenannt noch betreten.");
+        }
         int status = result.AllDone() ? kExitDone : kExitIncomplete;
         const bool readerGone = !listingWritten && m_renameListing.Error() == EPIPE;
         if (!listingWritten && !readerGone) {

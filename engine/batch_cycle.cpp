@@ -12,6 +12,7 @@ void FinishBatch(BatchHost& host, BatchContext& ctx, BatchResult& result) {
     result.renamed = ctx.renamed;
     result.skipped = std::move(ctx.skipped);
     result.otherFileSystems = std::move(ctx.otherFileSystems);
+    result.excluded = ctx.excluded;
     if (host.QuitRequested()) {
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <unicode/locid.h>
 
+#include "engine/name_scope.h"
+
 namespace versalo {
 
 std::string NameConverter::operator()(std::string_view name) const {
@@ -12,6 +14,8 @@ std::string NameConverter::operator()(std::string_view name) const {
             return m_mapper.Lower(name);
         case CaseRule::kInitialCapital:
             return m_mapper.InitialCapital(name);
+        case CaseRule::kEachWord:
+            return ConvertName(name, m_rule, NameScope{}, /*folder=*/false);
     }
     return std::string(name);  // a value outside the enumeration, such as a damaged setting
 }
@@ -39,11 +43,15 @@ std::string CaseLocale() {
 }
 
 const char* CaseRuleKey(CaseRule rule) {
-    return rule == CaseRule::kUpper ? "upper" : rule == CaseRule::kLower ? "lower" : "initial";
+    return rule == CaseRule::kUpper            ? "upper"
+           : rule == CaseRule::kLower          ? "lower"
+           : rule == CaseRule::kInitialCapital ? "initial"
+                                               : "words";
 }
 
 std::optional<CaseRule> CaseRuleFromKey(std::string_view key) {
-    for (const CaseRule rule : {CaseRule::kUpper, CaseRule::kLower, CaseRule::kInitialCapital}) {
+    for (const CaseRule rule :
+         {CaseRule::kUpper, CaseRule::kLower, CaseRule::kInitialCapital, CaseRule::kEachWord}) {
         if (key == CaseRuleKey(rule)) {
             return rule;
         }
@@ -52,9 +60,10 @@ std::optional<CaseRule> CaseRuleFromKey(std::string_view key) {
 }
 
 const char* CaseRuleText(CaseRule rule) {
-    return rule == CaseRule::kUpper   ? "Großbuchstaben"
-           : rule == CaseRule::kLower ? "Kleinbuchstaben"
-                                      : "erster Buchstabe groß";
+    return rule == CaseRule::kUpper            ? "Großbuchstaben"
+           : rule == CaseRule::kLower          ? "Kleinbuchstaben"
+           : rule == CaseRule::kInitialCapital ? "erster Buchstabe groß"
+                                               : "jedes Wort groß";
 }
 
 }  // namespace versalo

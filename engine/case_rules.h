@@ -10,11 +10,14 @@ namespace versalo {
 
 // The spelling a batch gives names. The numbers are the ones the window's settings store
 // (CaseType), so that a stored value converts directly.
-enum class CaseRule { kUpper = 0, kLower = 1, kInitialCapital = 2 };
+// kEachWord is the rule "each word" (see word_case.h); the window stores it as Alternativ with
+// Woerter=1.
+enum class CaseRule { kUpper = 0, kLower = 1, kInitialCapital = 2, kEachWord = 3 };
 
 // The new spelling of names (single path components) under one rule, with the locale looked up
-// once, when the converter is made. The whole name is mapped, extension included. A name that is
-// not valid UTF-8 comes back unchanged.
+// once, when the converter is made. The whole name is mapped, extension included, except under
+// kEachWord, which writes a file's extension in lower case (see name_scope.h for folders and for
+// the other choices). A name that is not valid UTF-8 comes back unchanged.
 class NameConverter {
 public:
     explicit NameConverter(CaseRule rule) : m_rule(rule) {}
@@ -34,7 +37,7 @@ std::string ConvertName(std::string_view name, CaseRule rule, const std::string&
 // The locale the case mapping uses now (ICU's default, from the environment).
 std::string CaseLocale();
 
-// The rule's name in a journal ("upper", "lower", "initial") and back.
+// The rule's name in a journal ("upper", "lower", "initial", "words") and back.
 const char* CaseRuleKey(CaseRule rule);
 std::optional<CaseRule> CaseRuleFromKey(std::string_view key);
 // The rule as the user knows it, in German.

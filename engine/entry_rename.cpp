@@ -81,7 +81,7 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
 }
 
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, FolderListing& names, FileSystemNotes* notes) {
+                       BatchContext& ctx, FolderListing& names, bool folder, FileSystemNotes* notes) {
     if (!IsValidUtf8(name)) {
         ctx.skipped.Add(JoinPath(folderPath, name),
                         "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
@@ -91,7 +91,7 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
         names.erase(name);
         return {name, name, /*vanished=*/true};
     }
-    const std::string newName = ctx.Converted(name);
+    const std::string newName = ctx.Converted(name, folder);
     FolderRenameResult result;
     const bool taken =
         newName != name && names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName));

@@ -27,9 +27,11 @@ struct EntryNames {
 // is tried and the file system decides.) A new name that is listed and is the same file as the
 // entry, with exactly these two links, is a move by link and unlink cut off in between (see
 // HalfDoneMove): the move is finished. In a dry run nothing is renamed: the outcome is worked out
-// from names alone. notes carries what was learnt of the file systems from one entry to the next.
+// from names alone. folder: the entry is a folder (it decides the new name where
+// ctx.kindMatters). notes carries what was learnt of the file systems from one entry to the next.
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, FolderListing& names, FileSystemNotes* notes = nullptr);
+                       BatchContext& ctx, FolderListing& names, bool folder = false,
+                       FileSystemNotes* notes = nullptr);
 
 // Counts a rename's outcome and tells the listener, or puts the entry in the skip report with its
 // reason; collisionReason is the reason given when the target name was taken.

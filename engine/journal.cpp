@@ -213,7 +213,7 @@ int OpenJournal(const std::string& path, int flags, struct stat& status, std::st
 
 }  // namespace
 
-JournalWriter::JournalWriter(const std::string& path, CaseRule rule) {
+JournalWriter::JournalWriter(const std::string& path, CaseRule rule, const NameScope& scope) {
     struct stat status {};
     std::string problem;
     m_fd = OpenJournal(path, O_RDWR | O_CREAT | O_APPEND, status, problem);
@@ -235,6 +235,12 @@ JournalWriter::JournalWriter(const std::string& path, CaseRule rule) {
     header["version"] = VersionNumberText();
     header["rule"] = CaseRuleKey(rule);
     header["locale"] = CaseLocale();
+    if (scope.part != NamePart::kWhole) {
+        header["part"] = NamePartKey(scope.part);
+    }
+    if (!scope.keep.empty()) {
+        header["keep"] = scope.keep;
+    }
     WriteLine(header.dump());
     if (!Ok()) {
         m_problem = "das Journal " + QuotedJournal(path) + " kann nicht geschrieben werden: " + m_problem;
@@ -570,6 +576,29 @@ bool ReadFolderLine(const Json& json, unsigned long number, JournalReader::Folde
     return GetText(json, "path", found.text) && found.text.starts_with('/');
 }
 
+// The name part and kept spellings a header records. A part this version does not know leaves
+// the run without a rule: its lines are then checked against the plain rules.
+void ReadScope(const Json& header, NameScope& scope, std::optional<CaseRule>& rule) {
+    const auto part = header.find("part");
+    if (part != header.end()) {
+        const auto known =
+            part->is_string() ? NamePartFromKey(part->get_ref<const std::string&>()) : std::nullopt;
+        if (!known) {
+            rule.reset();
+            return;
+        }
+        scope.part = *known;
+    }
+    const auto keep = header.find("keep");
+    if (keep != header.end() && keep->is_array() && keep->size() <= 10000) {
+        for (const Json& word : *keep) {
+            if (word.is_string() && IsValidUtf8(word.get_ref<const std::string&>())) {
+                scope.keep.push_back(word.get<std::string>());
+            }
+        }
+    }
+}
+
 }  // namespace
 
 bool JournalReader::RunAt(off_t start) {
@@ -600,6 +629,7 @@ bool JournalReader::RunAt(off_t start) {
                 locale->get_ref<const std::string&>().size() < 100) {
                 m_runInfo.locale = locale->get<std::string>();
             }
+            ReadScope(header, m_runInfo.scope, m_runInfo.rule);
         }
     }
     return m_run > 0;
@@ -768,6 +798,7 @@ std::optional<UndoSource::Next> JournalReader::Interpret(const std::string& line
     step = {};
     step.rule = m_runInfo.rule;
     step.locale = m_runInfo.locale;
+    step.scope = m_runInfo.scope;
     step.temporariesRecorded = m_runInfo.format >= 3;
     step.temporaries = std::move(m_temporaries);
     m_temporaries.clear();

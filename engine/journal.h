@@ -55,7 +55,9 @@ inline constexpr std::size_t kJournalLineLimit = 1024 * 1024;
 // Writes the journal of one run, appending to the file.
 class JournalWriter : public RenameListener {
 public:
-    JournalWriter(const std::string& path, CaseRule rule);
+    // scope: the run's name part and kept spellings, which the header records where they are not
+    // the defaults ("part":"name" or "extension", "keep":["DVD","McCartney"]).
+    JournalWriter(const std::string& path, CaseRule rule, const NameScope& scope = {});
     ~JournalWriter() override;
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
@@ -126,6 +128,7 @@ private:
         int format = 1;
         std::optional<CaseRule> rule;
         std::string locale;
+        NameScope scope;
     };
     bool Index(std::string& first);
     void Classify(const char* head, std::size_t size, off_t start);

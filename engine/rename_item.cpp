@@ -71,11 +71,11 @@ bool GivenBefore(int dirfd, const struct stat& folder, const SplitPath& split, c
 ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split, BatchContext& ctx) {
     ItemPaths paths{path, path};
     const std::size_t leafStart = path.size() - split.leaf.size();
-    const std::string wanted = ctx.Converted(split.leaf);
     struct stat folder {};
     struct stat item {};
     const bool found = StatNoFollow(dirfd, split.leaf.c_str(), item);
     const int error = errno;
+    const std::string wanted = ctx.Converted(split.leaf, found && S_ISDIR(item.st_mode));
     if (::fstat(dirfd, &folder) == 0 && GivenBefore(dirfd, folder, split, wanted, found, item, ctx)) {
         paths.repeated = true;
         return paths;
@@ -86,6 +86,9 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
         return paths;
     }
     paths.wasFolder = S_ISDIR(item.st_mode);
+    if (!ctx.scope.Renames(paths.wasFolder)) {
+        return paths;  // only files or only folders are renamed; a folder is walked all the same
+    }
     FolderListing& names = ctx.NamesOf(dirfd, split.parent, split.leaf, wanted, item);
     if (HasWantedNameAlready(dirfd, split.leaf, wanted, names)) {
         paths.existing.replace(leafStart, split.leaf.size(), wanted);
@@ -96,8 +99,8 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
     // A name given without a folder is shown as it was given, not as "./name".
     const std::string shownParent = path.find('/') == std::string::npos ? std::string() : split.parent;
     FileSystemNotes notes;  // the moves of this one entry try the no-replace flag once
-    const EntryNames entry = RenameEntry(dirfd, shownParent, split.leaf,
-                                         ctx.method == RenameMethod::kTwoMoves, ctx, names, &notes);
+    const EntryNames entry = RenameEntry(dirfd, shownParent, split.leaf, ctx.method == RenameMethod::kTwoMoves,
+                                         ctx, names, paths.wasFolder, &notes);
     paths.missing = entry.vanished;
     if (ctx.dryRun && entry.shown != split.leaf) {
         ctx.dryRunRenamed.insert({item.st_dev, item.st_ino});

@@ -38,6 +38,8 @@ BeforeRename UndoRecord::Renaming(const RenameStep& step) {
     m_pending.oldName = step.oldName;
     m_pending.newName = step.newName;
     m_pending.locale = CaseLocale();
+    m_pending.rule = m_rule;
+    m_pending.scope = m_scope;
     m_pending.temporariesRecorded = true;
     EntryStatus entry;
     struct stat folder {};
@@ -97,7 +99,7 @@ bool ProducedByRule(const UndoStep& step) {
         return false;
     }
     if (step.rule) {
-        return ConvertName(step.oldName, *step.rule, step.locale) == step.newName;
+        return RuleMakes(step.oldName, step.newName, *step.rule, step.scope, step.locale);
     }
     for (const CaseRule rule : {CaseRule::kUpper, CaseRule::kLower, CaseRule::kInitialCapital}) {
         if (ConvertName(step.oldName, rule) == step.newName ||
@@ -113,6 +115,9 @@ std::string NotProducedReason(const UndoStep& step, const BatchContext& ctx) {
                          " sind keine Schreibweisen desselben Namens ";
     if (step.rule) {
         reason += std::string("nach der Regel des Laufs (") + CaseRuleText(*step.rule) +
+                  (step.scope.part == NamePart::kNameOnly        ? ", nur der Name"
+                   : step.scope.part == NamePart::kExtensionOnly ? ", nur die Endung"
+                                                                 : "") +
                   (step.locale.empty() ? "" : ", Gebietsschema " + ctx.Quoted(step.locale)) + ")";
     } else {
         reason += "nach einer der drei Regeln";

@@ -47,6 +47,8 @@ struct UndoStep {
     // taken back only when the rule makes newName of oldName.
     std::optional<CaseRule> rule;
     std::string locale;
+    // The run's name part and kept spellings, which change what the rule makes of a name.
+    NameScope scope;
 };
 
 // True when name is one Versalo gives an entry on its way to its new name: "ZX", eight
@@ -72,6 +74,11 @@ public:
     BeforeRename Renaming(const RenameStep& step) override;
     BeforeRename Temporary(const RenameStep& step, const std::string& temporaryName) override;
     void Renamed(const RenameStep& step) override;
+    // The batch's rule and scope, kept with each step for undo's check of the rule.
+    void SetRule(CaseRule rule, const NameScope& scope) {
+        m_rule = rule;
+        m_scope = scope;
+    }
     void Clear() { m_steps.clear(); }
     const std::vector<UndoStep>& Steps() const { return m_steps; }
     std::size_t Count() const { return m_steps.size(); }
@@ -86,6 +93,8 @@ private:
     bool m_haveFolder = false;
     UndoStep m_pending;
     bool m_havePending = false;
+    std::optional<CaseRule> m_rule;
+    NameScope m_scope;
     std::vector<UndoStep> m_steps;
 };
 

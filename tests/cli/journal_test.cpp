@@ -133,6 +133,12 @@ const JournalRow kRows[] = {
     // Journals that cannot hurt: nested 100,000 levels deep, a line longer than the limit.
     {"DeeplyNestedLine", "A.TXT", "A.TXT", nullptr, "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}\n", "A.TXT", 1, "': die Zeile ist nicht lesbar"},
     {"OverlongLine", "A.TXT", "A.TXT", nullptr, "{\"x\":\"" + std::string(2 << 20, 'x') + "\"}\n", "A.TXT", 1, "länger als 1 MiB"},
+    // The rule's options that change what it makes are in the header: each word, name only, kept
+    // spellings come back; a line the recorded part would not make is refused.
+    {"WordsNamePartAndKeptSpellings", "M/paul mccartney live dvd.MKV|M/sub.dir/DON'T.TXT", "-w|--name-only|--keep=DVD|--keep=McCartney|--excl=x|--max-depth=2|M",
+     nullptr, "", "M/paul mccartney live dvd.MKV|M/sub.dir/DON'T.TXT"},
+    {"NotMadeByTheRecordedPart", "A b.txt", "", nullptr, Lines(",\"format\":3,\"rule\":\"words\",\"locale\":\"de_DE\",\"part\":\"name\"", "a b.TXT>A b.txt"),
+     "A b.txt", 1, "(jedes Wort groß, nur der Name, Gebietsschema 'de_DE')"},
 };
 // clang-format on
 

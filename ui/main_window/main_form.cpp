@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "engine/paths.h"
 #include "settings/settings_store.h"
 #include "ui/desktop/window_placement.h"
 #include "ui/desktop/window_position.h"
@@ -181,6 +182,9 @@ void MainForm::CreateDropZone() {
     m_undoAction = new QAction(this);
     connect(m_undoAction, &QAction::triggered, this,
             [this] { QTimer::singleShot(0, this, [this] { RunUndo(); }); });
+    m_optionsAction = new QAction(QStringLiteral("&Optionen …"), this);
+    connect(m_optionsAction, &QAction::triggered, this,
+            [this] { QTimer::singleShot(0, this, [this] { ShowOptions(); }); });
     m_dropZone->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_dropZone, &QWidget::customContextMenuRequested, this, &MainForm::ShowUndoMenu);
     UpdateUndoAction();
@@ -197,11 +201,14 @@ void MainForm::RestoreSettings() {
             m_lower->setChecked(true);
             break;
         case CaseRule::kInitialCapital:
+        case CaseRule::kEachWord:  // never stored as CaseType: Alternativ with Woerter=1
             m_initialCapital->setChecked(true);
             break;
     }
     SetCheckValue(m_onTop, ReadSetting(Setting::Floating));
     SetCheckValue(m_direct, ReadSetting(Setting::Methode));
+    m_dropOptions = DropOptions::Stored();
+    UpdateIdleText();
     RestoreWindowPosition(this);
 }
 
@@ -259,14 +266,48 @@ void MainForm::ShowResult(const BatchResult& result) {
     // Until the next batch the empty bar tells what the last one did, so that a drop that needed
     // no message is seen to have worked, also without sound.
     if (result.started) {
-        m_progress->setFormat(ResultText(result.renamed));
-        m_progress->setTextVisible(true);
+        // Excluded entries are no failure, but the count says that the options left some out.
+        m_resultText =
+            ResultText(result.renamed) +
+            (result.excluded > 0 ? QStringLiteral(", %1 ausgenommen").arg(result.excluded) : QString());
     }
+    UpdateIdleText();
+}
+
+void MainForm::UpdateIdleText() {
+    // Options that differ from their defaults are told at a glance, so that nobody is surprised
+    // by a drop that changed only extensions.
+    QStringList parts;
+    for (const QString& part : {m_resultText, m_dropOptions.Summary()}) {
+        if (!part.isEmpty()) {
+            parts << part;
+        }
+    }
+    m_progress->setFormat(parts.join(QStringLiteral(" · ")));
+    m_progress->setTextVisible(!parts.isEmpty() && !m_busy);
+    m_dropZone->setToolTip(m_dropOptions.Description());
+}
+
+void MainForm::ShowOptions() {
+    if (m_busy) {
+        return;
+    }
+    OptionsDialog dialog(m_dropOptions, m_caseRule, m_lastDropped, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    m_dropOptions = dialog.Chosen();
+    if (!m_dropOptions.Store() && !m_settingsLostTold) {
+        m_settingsLostTold = true;
+        QTimer::singleShot(0, this, &MainForm::TellSettingsNotWritten);
+    }
+    UpdateIdleText();
 }
 
 BatchOptions MainForm::Options(RenameListener* listener) const {
     BatchOptions options;
-    options.caseRule = m_caseRule;
+    options.caseRule = m_dropOptions.RuleFor(m_caseRule);
+    options.scope = m_dropOptions.scope;
     options.method = m_method;
     options.listener = listener;
     return options;
@@ -277,7 +318,13 @@ BatchResult MainForm::RunDrop(const DropData& drop) {
         return {};
     }
     UndoRecord record;
-    BatchResult result = ProcessDrop(drop, *this, Options(&record));
+    const BatchOptions options = Options(&record);
+    record.SetRule(options.caseRule, options.scope);  // undo checks each line against them
+    if (!drop.paths.empty()) {
+        const std::string& last = drop.paths.back();
+        m_lastDropped = QString::fromStdString(SplitLastComponent(WithoutTrailingSlashes(last)).leaf);
+    }
+    BatchResult result = ProcessDrop(drop, *this, options);
     if (result.started) {
         m_lastDrop = std::move(record);  // a new batch replaces what the last one did
         UpdateUndoAction();
@@ -315,6 +362,7 @@ void MainForm::ShowUndoMenu(const QPoint& dropZonePosition) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(m_undoAction);
+    menu->addAction(m_optionsAction);
     menu->popup(m_dropZone->mapToGlobal(dropZonePosition));
 }
 
