@@ -88,6 +88,19 @@ FAULTS = [
     ("a setting not stored", "settings/settings_store.cpp",
      "store.setValue(KeyOf(setting), QString::number(value));",
      ";"),
+    # The window program's command line, drop and close question.
+    ("the close question's default button changed to \"Ja\"", "ui/main_window/main_form.cpp",
+     "box.setDefaultButton(QMessageBox::No);",
+     "box.setDefaultButton(QMessageBox::Yes);"),
+    ("Qt given the whole command line, after \"--\" and existing paths too", "ui/main_window/main.cpp",
+     "std::vector<std::string> qtWords = commandLine.qtArguments;",
+     "std::vector<std::string> qtWords(argv, argv + argc);"),
+    ("a drop accepted as the move the user asked for", "ui/main_window/drop_zone.cpp",
+     "event->setDropAction(action);",
+     "event->setDropAction(event->proposedAction());"),
+    ("the last result not shown in the idle window", "ui/main_window/main_form.cpp",
+     "m_progress->setTextVisible(true);",
+     ";"),
 ]
 
 HERE = os.path.dirname(os.path.abspath(__file__))

@@ -59,10 +59,11 @@ std::int32_t ReadSetting(Setting setting) {
     return static_cast<std::int32_t>(number);
 }
 
-void WriteSetting(Setting setting, std::int32_t value) {
+bool WriteSetting(Setting setting, std::int32_t value) {
     QSettings store(SettingsFilePath(), QSettings::IniFormat);
     store.setValue(KeyOf(setting), QString::number(value));
     store.sync();
+    return store.status() == QSettings::NoError;
 }
 
 }  // namespace versalo

@@ -5,8 +5,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -19,10 +22,12 @@
 
 #include <memory>
 
+#include "tests/support/run.h"
 #include "tests/support/temp_tree.h"
 #include "ui/info_dialog/info_form.h"
 #include "ui/main_window/drop_zone.h"
 #include "ui/main_window/main_form.h"
+#include "ui/main_window/skipped_list.h"
 
 namespace versalo {
 namespace {
@@ -35,12 +40,26 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        // Every message box that comes up is noted and answered with m_answer.
+        // Every message box that comes up is noted and answered with m_answer (Return for
+        // NoButton); a list of entries is copied and closed.
         QObject::connect(&m_answerer, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box != nullptr && box->isVisible()) {
                 m_boxes.push_back(box->icon());
-                QTest::mouseClick(box->button(m_answer), Qt::LeftButton);
+                m_texts.push_back(box->text());
+                m_answer == QMessageBox::NoButton ? QTest::keyClick(box, Qt::Key_Return)
+                                                  : QTest::mouseClick(box->button(m_answer), Qt::LeftButton);
+            }
+            auto* list = qobject_cast<SkippedList*>(QApplication::activeModalWidget());
+            if (list != nullptr && list->isVisible()) {
+                m_lists.push_back(list->findChild<QListWidget*>()->count());
+                EXPECT_LE(list->frameGeometry().height(), list->screen()->availableGeometry().height());
+                for (QAbstractButton* button : list->findChildren<QAbstractButton*>()) {
+                    if (button->text() == "&Kopieren") {
+                        QTest::mouseClick(button, Qt::LeftButton);
+                    }
+                }
+                QTest::keyClick(list, Qt::Key_Return);
             }
         });
         m_answerer.start(5);
@@ -72,7 +91,10 @@ protected:
     }
 
     void Start() {
-        m_form = std::make_unique<MainForm>([this](const QUrl& url) { m_opened.push_back(url); });
+        m_form = std::make_unique<MainForm>([this](const QUrl& url) {
+            m_opened.push_back(url);
+            return m_openerFound;
+        });
         m_form->show();
     }
     DropZone* Zone() const { return m_form->findChild<DropZone*>(); }
@@ -87,8 +109,9 @@ protected:
     }
 
     // Drops the files (or, without a tree, the text) on the middle of the drop zone, as the window
-    // system delivers a drop.
-    bool Drop(const TempTree* tree, const Names& items) const {
+    // system delivers a drop from a source that allows every action; Shift asks for a move.
+    // Returns the action the source is told of, IgnoreAction when the drop was refused.
+    Qt::DropAction Drop(const TempTree* tree, const Names& items, Qt::KeyboardModifiers keys = {}) const {
         QMimeData mime;
         QList<QUrl> urls;
         for (const std::string& item : items) {
@@ -96,11 +119,12 @@ protected:
         }
         tree != nullptr ? mime.setUrls(urls) : mime.setText(QString::fromStdString(items.at(0)));
         const QPoint point = Zone()->mapTo(m_form.get(), Zone()->rect().center());
-        QDragEnterEvent enter(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QDragEnterEvent enter(point, actions, &mime, Qt::LeftButton, keys);
         QCoreApplication::sendEvent(m_form->windowHandle(), &enter);
-        QDropEvent drop(point, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(point, actions, &mime, Qt::LeftButton, keys);
         QCoreApplication::sendEvent(m_form->windowHandle(), &drop);
-        return drop.isAccepted();
+        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
     }
     // The undo entry of the drop zone's context menu, opened as a right click does.
     QAction* UndoInMenu() const {
@@ -120,12 +144,19 @@ protected:
         return done();
     }
     bool Idle() const { return m_form->isEnabled(); }
+    QString BarText() const {
+        const auto* bar = m_form->findChild<QProgressBar*>();
+        return bar->isTextVisible() ? bar->text() : QString();
+    }
 
     QTemporaryDir m_config;
     QTimer m_answerer;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
     std::vector<QMessageBox::Icon> m_boxes;
+    std::vector<QString> m_texts;
+    std::vector<int> m_lists;  // the number of entries of each list of entries shown
     std::vector<QUrl> m_opened;
+    bool m_openerFound = true;
     std::unique_ptr<MainForm> m_form;
 };
 
@@ -139,12 +170,15 @@ TEST_F(WindowTest, DropsRenameFilesAndFoldersWithTheChosenCase) {
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt" && Idle(); }));
     EXPECT_EQ(tree.Names(), (Names{"Bleibt.TXT", "brief.txt", "fotos", "was nun?.mp3"}));
     EXPECT_EQ(tree.Snapshot().count("fotos/urlaub am meer.jpg"), 1U);
+    EXPECT_EQ(BarText(), "4 Namen geändert");  // the success stays in sight until the next drop
 
-    // A click on GROSS is stored and used by the next drop; text is no file list.
+    // A click on GROSS is stored and used by the next drop; text is no file list. A drop the
+    // user makes as a move is taken as a copy, so that the file manager deletes nothing.
     Click("&GROSS");
     EXPECT_EQ(Stored("CaseType"), "0");
-    ASSERT_TRUE(Drop(&tree, {"brief.txt"}));
-    ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot().count("BRIEF.TXT") == 1; }));
+    ASSERT_EQ(Drop(&tree, {"brief.txt"}, Qt::ShiftModifier), Qt::CopyAction);
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot().count("BRIEF.TXT") == 1 && Idle(); }));
+    EXPECT_EQ(BarText(), "1 Name geändert");
     ASSERT_TRUE(Drop(nullptr, {"Bleibt.TXT"}));
     ASSERT_TRUE(ProcessUntil([&] { return !m_boxes.empty(); }));
     EXPECT_EQ(m_boxes[0], QMessageBox::Information);
@@ -204,9 +238,11 @@ TEST_P(CloseDuringBatch, AsksAndGoesOnOrStops) {
     Start();
     m_answer = GetParam();
     QTimer closer;
+    QColor border;  // the drop zone's edge while the batch runs
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (!Idle()) {
             closer.stop();
+            border = Zone()->grab().toImage().pixelColor(0, 0);
             m_form->close();
         }
     });
@@ -217,14 +253,20 @@ TEST_P(CloseDuringBatch, AsksAndGoesOnOrStops) {
     EXPECT_EQ(m_boxes, std::vector{QMessageBox::Question});
     const Names names = tree.Names(tree.Names().at(0));
     const long lower = std::count_if(names.begin(), names.end(), [](const auto& n) { return n[0] == 'f'; });
-    const bool stop = GetParam() == QMessageBox::Yes;
+    const bool stop = GetParam() == QMessageBox::Yes;  // Return takes the default, "Nein"
     EXPECT_EQ(lower == kFiles, !stop);
     EXPECT_GT(lower, 0);
     EXPECT_EQ(m_form->isVisible(), !stop);
     EXPECT_EQ(Stored("_Top") != "-", stop);
+    EXPECT_EQ(border, Zone()->palette().color(QPalette::Active, QPalette::WindowText));
 }
-INSTANTIATE_TEST_SUITE_P(BothAnswers, CloseDuringBatch, ::testing::Values(QMessageBox::Yes, QMessageBox::No),
-                         [](const auto& answer) { return answer.param == QMessageBox::Yes ? "Ja" : "Nein"; });
+INSTANTIATE_TEST_SUITE_P(EachAnswer, CloseDuringBatch,
+                         ::testing::Values(QMessageBox::Yes, QMessageBox::No, QMessageBox::NoButton),
+                         [](const auto& answer) {
+                             return answer.param == QMessageBox::Yes  ? "Ja"
+                                    : answer.param == QMessageBox::No ? "Nein"
+                                                                      : "Eingabetaste";
+                         });
 
 TEST_F(WindowTest, TheUndoMenuTakesTheLastDropBack) {
     TempTree tree;
@@ -251,7 +293,8 @@ TEST_F(WindowTest, TheUndoMenuTakesTheLastDropBack) {
     EXPECT_EQ(m_boxes[0], QMessageBox::Warning);
 }
 
-TEST_F(WindowTest, InfoAndHelpOpenTheirTargetsAndTheDialogJoinsTheTopBand) {
+TEST_F(WindowTest, InfoAndHelpOpenTheirTargetsOrNameThemAndTheDialogFollowsTheTopBand) {
+    m_openerFound = false;  // no browser, no mail program: each target is named in a message
     Start();
     Click("&Hilfe");
     ASSERT_EQ(m_opened.size(), 1U);
@@ -259,6 +302,8 @@ TEST_F(WindowTest, InfoAndHelpOpenTheirTargetsAndTheDialogJoinsTheTopBand) {
     Click("&Info");  // "Immer oben" is set by default: the dialog must not hide behind the window
     ASSERT_TRUE(ProcessUntil([&] { return Info() != nullptr && Info()->isVisible(); }));
     EXPECT_TRUE(Info()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    Click("&Immer oben");  // cleared while the dialog is open: it leaves the band with the window
+    EXPECT_FALSE(Info()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     // The buttons from left to right: mail, news, registration, close.
     QList<QAbstractButton*> buttons = Info()->findChildren<QAbstractButton*>();
     std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
@@ -270,23 +315,88 @@ TEST_F(WindowTest, InfoAndHelpOpenTheirTargetsAndTheDialogJoinsTheTopBand) {
     EXPECT_EQ(m_opened[2].path(), "/new.htm");
     EXPECT_EQ(m_opened[3].path(), "/register");
     EXPECT_FALSE(Info()->isVisible());
+    ASSERT_EQ(m_texts.size(), 4U);
+    EXPECT_TRUE(m_texts[0].contains(m_opened[0].toLocalFile())) << m_texts[0].toStdString();
+    EXPECT_TRUE(m_texts[1].contains(m_opened[1].path())) << m_texts[1].toStdString();
+    EXPECT_TRUE(m_texts[3].contains(m_opened[3].toString())) << m_texts[3].toStdString();
 }
 
-TEST_F(WindowTest, PathsOnTheCommandLineAreOneDrop) {
+TEST_F(WindowTest, ManyEntriesThatKeptTheirNamesComeInAListThatCanBeCopied) {
     TempTree tree;
-    tree.Build("Eins.TXT|-Zwei.TXT");
+    for (int i = 1; i <= 12; ++i) {  // each new name is taken
+        tree.Build("Voll/F" + std::to_string(i) + ".TXT|Voll/f" + std::to_string(i) + ".txt");
+    }
+    Start();
+    ASSERT_TRUE(Drop(&tree, {"Voll"}));
+    ASSERT_TRUE(ProcessUntil([&] { return !m_lists.empty() && Idle(); }));
+    EXPECT_EQ(m_lists, std::vector{12});
+    EXPECT_TRUE(m_boxes.empty());
+    const QStringList copied = QGuiApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(copied.size(), 12);
+    EXPECT_TRUE(copied[11].contains(QString::fromStdString(tree.Path("voll/")))) << copied[11].toStdString();
+    EXPECT_EQ(BarText(), "1 Name geändert");
+}
+
+TEST_F(WindowTest, SettingsThatCannotBeWrittenAreToldOnce) {
+    ASSERT_TRUE(QDir().mkpath(SettingsFile()));  // a folder where the file belongs
+    Start();
+    Click("&GROSS");
+    Click("&Direkt");
+    ASSERT_TRUE(ProcessUntil([&] { return !m_texts.empty(); }));
+    ProcessUntil([] { return false; });
+    ASSERT_EQ(m_texts.size(), 1U);
+    EXPECT_TRUE(m_texts[0].contains(SettingsFile())) << m_texts[0].toStdString();
+}
+
+TEST_F(WindowTest, PathsOnTheCommandLineAreOneDropAndNoneOfThemReachesQt) {
+    // Qt takes "-platform NAME" (or "--platform NAME") wherever it sees it and ends the program
+    // when there is no such platform; here each of them is a path to rename, one pair after "--",
+    // one pair because it exists.
+    TempTree tree;
+    tree.Build("Eins.TXT|--platform|Keine/|-Zwei.TXT|-platform|Plat.TXT");
+    const Names renamed{"--PLATFORM", "-PLATFORM", "-ZWEI.TXT", "EINS.TXT", "KEINE", "PLAT.TXT"};
     WriteSettings("[Versalo]\nCaseType=0\n");
     QProcess program;
     program.setWorkingDirectory(QString::fromStdString(tree.Root()));
-    program.start(
-        QStringLiteral(VERSALO_WINDOW_PROGRAM),
-        {QString::fromStdString(tree.Path("Eins.TXT")), QStringLiteral("--"), QStringLiteral("-Zwei.TXT")});
-    for (int round = 0; round < 100 && tree.Names() != Names{"-ZWEI.TXT", "EINS.TXT"}; ++round) {
+    program.start(QStringLiteral(VERSALO_WINDOW_PROGRAM),
+                  {QString::fromStdString(tree.Path("Eins.TXT")), "--platform", "Keine", "--", "-Zwei.TXT",
+                   "-platform", "Plat.TXT"});
+    for (int round = 0; round < 100 && tree.Names() != renamed; ++round) {
         program.waitForFinished(100);
     }
     program.kill();
     program.waitForFinished();
-    EXPECT_EQ(tree.Names(), (Names{"-ZWEI.TXT", "EINS.TXT"}));
+    EXPECT_EQ(tree.Names(), renamed);
+}
+
+TEST(WindowCommandLine, IsReadBeforeAnyDisplayIsNeeded) {
+    struct Row {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;  // the start of standard output
+        std::string err;  // a part of standard error
+    };
+    const Row rows[] = {
+        {{"--bogus"},
+         2,
+         "",
+         "versalo: unbekannte Option '--bogus'\nWeitere Informationen mit 'versalo --help'"},
+        {{"-hx"}, 2, "", "unbekannte Option '-x'"},
+        {{"--help=ja"}, 2, "", "die Option '--help' erlaubt keinen Wert"},
+        {{"-style"}, 2, "", "die Option '-style' verlangt einen Wert"},
+        {{"--hel"}, 0, "Aufruf: versalo [OPTION]... [PFAD]...\n", ""},
+        {{"-hV"}, 0, "Aufruf: versalo", ""},
+        {{"--vers", "--", "-x"}, 0, "Versalo ", ""},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> argv{VERSALO_WINDOW_PROGRAM};
+        argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+        const test::RunResult result =
+            test::RunProgram(argv, {.env = {"QT_QPA_PLATFORM=xcb", "DISPLAY=", "WAYLAND_DISPLAY="}});
+        EXPECT_EQ(result.status, row.status) << row.arguments[0] << "\n" << result.err;
+        EXPECT_TRUE(result.out.starts_with(row.out)) << row.arguments[0] << "\n" << result.out;
+        EXPECT_NE(result.err.find(row.err), std::string::npos) << row.arguments[0] << "\n" << result.err;
+    }
 }
 
 }  // namespace

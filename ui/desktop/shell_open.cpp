@@ -4,7 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QMessageBox>
 
 #include "version_config.h"
 
@@ -12,49 +12,56 @@ namespace versalo {
 
 namespace {
 
-const QString kHelpFileName = QStringLiteral("hilfe.htm");
+QString HelpFileName() {
+    return QStringLiteral("hilfe.htm");
+}
 
-// A scheme as URLs write it, directly followed by its colon. Dots are allowed in schemes but
-// are left out here, so that a host with a port ("www.host.example:8080/new.htm") stays a web
-// address instead of becoming the scheme "www.host.example".
-bool HasScheme(const QString& target) {
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+-]*:"));
-    return scheme.match(target).hasMatch();
+// What the user is told when nothing opened url: the file, mail address or web address itself,
+// on a line of its own, so that it can be selected and copied.
+QString NotOpenedText(const QUrl& url) {
+    if (url.isLocalFile()) {
+        return QStringLiteral(
+                   "Es ist kein Programm eingerichtet, das diese Datei öffnet (etwa ein "
+                   "Web-Browser):\n\n%1\n\nBitte öffnen Sie sie selbst.")
+            .arg(url.toLocalFile());
+    }
+    if (url.scheme() == QLatin1String("mailto")) {
+        return QStringLiteral("Es ist kein E-Mail-Programm eingerichtet. Die Adresse lautet:\n\n%1")
+            .arg(url.path());
+    }
+    return QStringLiteral(
+               "Es ist kein Web-Browser eingerichtet, der diese Adresse öffnet:\n\n%1\n\n"
+               "Bitte öffnen Sie sie selbst.")
+        .arg(url.toString());
 }
 
 }  // namespace
 
-void OpenWithDesktop(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+bool OpenWithDesktop(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }
 
-void ShellOpen(const UrlOpener& open, const QString& target) {
-    open(ShellTargetUrl(target));
-}
-
-QUrl ShellTargetUrl(const QString& target) {
-    if (target.startsWith(QLatin1Char('/'))) {
-        return QUrl::fromLocalFile(target);
+void ShellOpen(QWidget* parent, const UrlOpener& open, const QString& target) {
+    // The maker's pages are written as host name and path without a scheme: Qt's guess makes them
+    // http addresses, an absolute path a local file, and keeps an address with a scheme (the
+    // blank and parentheses of a mail subject included) as it is.
+    const QUrl url = QUrl::fromUserInput(target);
+    if (open(url)) {
+        return;
     }
-    if (HasScheme(target)) {
-        // Tolerant mode keeps what the caller wrote, such as the blank and the parentheses of a
-        // mail subject; the blank goes out as %20, which every mail program reads back as a blank.
-        return QUrl(target, QUrl::TolerantMode);
-    }
-    if (QFileInfo::exists(target)) {
-        return QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
-    }
-    // The maker's pages are written as host name and path without a scheme. Plain http works for
-    // every site; a site that wants https redirects to it, and browsers upgrade on their own.
-    return QUrl(QStringLiteral("http://") + target, QUrl::TolerantMode);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Versalo"), NotOpenedText(url), QMessageBox::Ok,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
 }
 
 QString HelpFilePath(const QString& programDirectory, const QString& dataDirectory) {
-    const QString beside = QDir(programDirectory).filePath(kHelpFileName);
+    const QString beside = QDir(programDirectory).filePath(HelpFileName());
     const QString candidates[] = {
         beside,
-        QDir::cleanPath(programDirectory + QStringLiteral("/../share/versalo/") + kHelpFileName),
-        QDir::cleanPath(dataDirectory + QLatin1Char('/') + kHelpFileName),
+        QDir::cleanPath(programDirectory + QStringLiteral("/../share/versalo/") + HelpFileName()),
+        QDir::cleanPath(dataDirectory + QLatin1Char('/') + HelpFileName()),
     };
     for (const QString& candidate : candidates) {
         if (QFileInfo(candidate).isFile()) {
@@ -64,8 +71,9 @@ QString HelpFilePath(const QString& programDirectory, const QString& dataDirecto
     return beside;
 }
 
-void ShowHelp(const UrlOpener& open) {
-    ShellOpen(open, HelpFilePath(QCoreApplication::applicationDirPath(), QStringLiteral(VERSALO_DATA_DIR)));
+void ShowHelp(QWidget* parent, const UrlOpener& open) {
+    ShellOpen(parent, open,
+              HelpFilePath(QCoreApplication::applicationDirPath(), QStringLiteral(VERSALO_DATA_DIR)));
 }
 
 }  // namespace versalo

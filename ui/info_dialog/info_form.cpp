@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
-#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -124,9 +123,10 @@ void InfoForm::CreateButtons() {
     m_register->setToolTip(RegistrationToolTip());
     m_close->setToolTip(CloseToolTip());
 
-    connect(m_mail, &QPushButton::clicked, this, [this] { ShellOpen(m_open, MailTarget()); });
-    connect(m_news, &QPushButton::clicked, this, [this] { ShellOpen(m_open, NewsTarget()); });
-    connect(m_register, &QPushButton::clicked, this, [this] { ShellOpen(m_open, RegistrationTarget()); });
+    connect(m_mail, &QPushButton::clicked, this, [this] { ShellOpen(this, m_open, MailTarget()); });
+    connect(m_news, &QPushButton::clicked, this, [this] { ShellOpen(this, m_open, NewsTarget()); });
+    connect(m_register, &QPushButton::clicked, this,
+            [this] { ShellOpen(this, m_open, RegistrationTarget()); });
     connect(m_close, &QPushButton::clicked, this, &QDialog::close);
 
     setTabOrder(m_mail, m_news);
@@ -183,6 +183,29 @@ void InfoForm::PlaceOnScreen() {
     } else {
         CenterOnScreen(this);
     }
+    m_placedBy = frameGeometry().size();
+}
+
+void InfoForm::ShowPlaced(bool onTop) {
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    show();
+}
+
+bool InfoForm::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    // Before its first show the dialog has no frame, so it was placed by its inner size. Some
+    // window managers tell the frame at once, others only once they have framed the window, which
+    // shows as a move: the first time the outer size differs from the one placed by, the dialog
+    // is placed again by its true outer size. Later moves are the user's own.
+    const bool placedWithoutFrame = m_placedBy.isValid() && m_placedBy == size();
+    if (placedWithoutFrame && (event->type() == QEvent::Show || event->type() == QEvent::Move ||
+                               event->type() == QEvent::WindowActivate)) {
+        if (frameGeometry().size() != m_placedBy) {
+            PlaceOnScreen();
+            m_placedBy = QSize();
+        }
+    }
+    return handled;
 }
 
 void InfoForm::keyPressEvent(QKeyEvent* event) {
@@ -192,29 +215,6 @@ void InfoForm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-InfoForm* ShowInfoForm(bool onTop, const UrlOpener& open) {
-    // One dialog at a time. A closed dialog is deleted (or about to be), so the next call builds a
-    // fresh one and its placement and year are worked out anew.
-    static QPointer<InfoForm> instance;
-    if (instance != nullptr && instance->isVisible()) {
-        SetTopMost(instance, onTop);
-        instance->raise();
-        instance->activateWindow();
-        return instance;
-    }
-    instance = new InfoForm(open);
-    instance->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    const QSize outerAtLoad = instance->frameGeometry().size();
-    instance->show();
-    // Before the first show the window has no frame yet, so it was placed by its inner size. Where
-    // the window system tells the frame as soon as the window exists, place it again by its true
-    // outer size; elsewhere the frame comes later and the first placement stands.
-    if (instance->frameGeometry().size() != outerAtLoad) {
-        instance->PlaceOnScreen();
-    }
-    return instance;
 }
 
 }  // namespace versalo

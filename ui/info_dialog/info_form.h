@@ -12,7 +12,8 @@ namespace versalo {
 class WrappingButton;
 
 // The program's about box: version, the maker's notes, and buttons for the mail form and the web
-// pages. Modeless and without an owner; it deletes itself when closed.
+// pages. Modeless and without an owner; it deletes itself when closed. Whoever opens it keeps a
+// QPointer to it, so that one dialog at a time is shown and follows the main window's band.
 class InfoForm : public QDialog {
     Q_OBJECT
 
@@ -20,10 +21,15 @@ public:
     // open is what the link buttons hand their address to.
     explicit InfoForm(UrlOpener open);
 
+    // Shows the dialog in its place. onTop puts it into the always-on-top band, where a main window
+    // that stays on top cannot hide it; without it the dialog is an ordinary window.
+    void ShowPlaced(bool onTop);
+
     // The top-left corner of a small screen, else the middle of the screen, by the dialog's outer size.
     void PlaceOnScreen();
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -37,11 +43,8 @@ private:
     WrappingButton* m_register = nullptr;
     WrappingButton* m_close = nullptr;
     QLabel* m_text = nullptr;
+    // The outer size the dialog was last placed by, until the window manager's frame is known.
+    QSize m_placedBy;
 };
-
-// Shows the info dialog: creates it when none is open, else brings the open one to the front.
-// onTop puts it into the always-on-top band, where a main window that stays on top cannot hide
-// it; without it the dialog is an ordinary window. Returns the dialog shown.
-InfoForm* ShowInfoForm(bool onTop, const UrlOpener& open);
 
 }  // namespace versalo

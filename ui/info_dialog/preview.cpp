@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    versalo::InfoForm* form = versalo::ShowInfoForm(false, versalo::OpenWithDesktop);
+    auto* form = new versalo::InfoForm(versalo::OpenWithDesktop);
+    form->ShowPlaced(false);
     if (argc < 2) {
         return QApplication::exec();
     }

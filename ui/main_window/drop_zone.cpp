@@ -60,27 +60,47 @@ void DropZone::paintEvent(QPaintEvent* /*event*/) {
         painter.drawPixmap(rect(), m_picture);
     }
     if (m_busy) {
-        painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+        // The window is disabled while a batch runs; its disabled text colour (a light grey) would
+        // hardly show on the picture, so the border takes the colour of active text.
+        painter.setPen(QPen(palette().color(QPalette::Active, QPalette::WindowText), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 }
 
+namespace {
+
+bool AcceptAsCopyOrLink(QDropEvent* event) {
+    // A file manager that is told its files were moved may delete them: the names are only read,
+    // so a drop is taken as a copy (or a link), even when the user asked to move. A source that
+    // offers nothing else is refused.
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+        if (event->possibleActions().testFlag(action)) {
+            event->setDropAction(action);
+            event->accept();
+            return true;
+        }
+    }
+    event->ignore();
+    return false;
+}
+
+}  // namespace
+
 void DropZone::dragEnterEvent(QDragEnterEvent* event) {
     // Everything is taken: what is not a file list gets its message once it is dropped.
-    event->acceptProposedAction();
+    AcceptAsCopyOrLink(event);
 }
 
 void DropZone::dragMoveEvent(QDragMoveEvent* event) {
-    event->acceptProposedAction();
+    AcceptAsCopyOrLink(event);
 }
 
 void DropZone::dropEvent(QDropEvent* event) {
-    if (!isEnabled()) {
+    if (!isEnabled() || !AcceptAsCopyOrLink(event)) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
     if (!m_handler) {
         return;
     }

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -14,12 +15,13 @@
 #include <QTimer>
 
 #include "settings/settings_store.h"
-#include "settings/window_position.h"
 #include "ui/desktop/window_placement.h"
+#include "ui/desktop/window_position.h"
 #include "ui/info_dialog/info_form.h"
 #include "ui/main_window/caption_check_box.h"
 #include "ui/main_window/caption_frame.h"
 #include "ui/main_window/drop_zone.h"
+#include "ui/main_window/skipped_list.h"
 
 namespace versalo {
 
@@ -40,7 +42,9 @@ constexpr TwipsRect kQuitPlace{1800, 2940, 855, 435};
 constexpr TwipsRect kDropFramePlace{60, 60, 2595, 1455};
 constexpr TwipsRect kDropZonePlace{120, 240, 2340, 1080};  // inside the frame
 
-const QString kTitle = QStringLiteral("Versalo");
+QString Title() {
+    return QStringLiteral("Versalo");
+}
 
 // Every control uses Arial 8.4 pt (on Linux fontconfig gives its metric twin, Liberation Sans).
 QFont ControlFont() {
@@ -67,7 +71,7 @@ void SetCheckValue(QCheckBox* box, int value) {
 }
 
 void ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
-    QMessageBox box(icon, kTitle, QString::fromStdString(text), QMessageBox::Ok, parent);
+    QMessageBox box(icon, Title(), QString::fromStdString(text), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -86,7 +90,7 @@ MainForm::MainForm(UrlOpener open, QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_open(std::move(open)) {
     setFixedSize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
-    setWindowTitle(kTitle);
+    setWindowTitle(Title());
     setWindowIcon(ProgramIcon());
     // Set on the window, the font reaches every control; message boxes and menus are windows of
     // their own and keep the desktop's font.
@@ -143,13 +147,14 @@ void MainForm::CreateControls() {
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
+    m_progress->setAlignment(Qt::AlignCenter);
     m_progress->setFocusPolicy(Qt::NoFocus);
 
     // The boxes act whenever their value changes, by a click or from the stored settings.
     connect(m_onTop, &QCheckBox::stateChanged, this, &MainForm::OnTopChanged);
     connect(m_direct, &QCheckBox::stateChanged, this, &MainForm::DirectChanged);
     connect(m_info, &QPushButton::clicked, this, &MainForm::ShowInfo);
-    connect(m_help, &QPushButton::clicked, this, [this] { ShowHelp(m_open); });
+    connect(m_help, &QPushButton::clicked, this, [this] { ShowHelp(this, m_open); });
     connect(m_quit, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -192,25 +197,70 @@ void MainForm::RestoreSettings() {
     RestoreWindowPosition(this);
 }
 
+void MainForm::Store(Setting setting, int value) {
+    if (!WriteSetting(setting, value) && !m_settingsLostTold) {
+        // Said once, after the window is up (the first write comes while it is being built).
+        m_settingsLostTold = true;
+        QTimer::singleShot(0, this, &MainForm::TellSettingsNotWritten);
+    }
+}
+
+void MainForm::TellSettingsNotWritten() {
+    ShowMessageBox(this, QMessageBox::Warning,
+                   "Die Einstellungen lassen sich nicht speichern:\n\n" + SettingsFilePath().toStdString() +
+                       "\n\nIst der Ordner schreibgeschützt oder voll? Versalo arbeitet weiter, beginnt "
+                       "beim nächsten Start aber wieder mit den vorigen Einstellungen.");
+}
+
 void MainForm::SelectCaseRule(CaseRule rule) {
     m_caseRule = rule;
-    WriteSetting(Setting::CaseType, static_cast<int>(rule));
+    Store(Setting::CaseType, static_cast<int>(rule));
 }
 
 void MainForm::DirectChanged() {
     m_method = CheckValue(m_direct) != 0 ? RenameMethod::kDirect : RenameMethod::kTwoMoves;
-    WriteSetting(Setting::Methode, CheckValue(m_direct));
+    Store(Setting::Methode, CheckValue(m_direct));
 }
 
 void MainForm::OnTopChanged() {
-    SetTopMost(this, CheckValue(m_onTop) != 0);
-    WriteSetting(Setting::Floating, CheckValue(m_onTop));
+    const bool onTop = CheckValue(m_onTop) != 0;
+    SetTopMost(this, onTop);
+    // An open info dialog stays in the main window's band, also when the box is cleared.
+    if (m_infoForm != nullptr) {
+        SetTopMost(m_infoForm, onTop);
+    }
+    Store(Setting::Floating, CheckValue(m_onTop));
 }
 
 void MainForm::ShowInfo() {
-    // A main window that stays on top would cover a dialog of the normal band, so the dialog
-    // joins its band.
-    ShowInfoForm(CheckValue(m_onTop) != 0, m_open);
+    // One dialog at a time. A main window that stays on top would cover a dialog of the normal
+    // band, so the dialog joins its band.
+    const bool onTop = CheckValue(m_onTop) != 0;
+    if (m_infoForm != nullptr && m_infoForm->isVisible()) {
+        SetTopMost(m_infoForm, onTop);
+        m_infoForm->raise();
+        m_infoForm->activateWindow();
+        return;
+    }
+    // A closed dialog is deleted (or about to be): a fresh one works out its placement and year anew.
+    m_infoForm = new InfoForm(m_open);
+    m_infoForm->ShowPlaced(onTop);
+}
+
+QString MainForm::ResultText(std::size_t renamed) {
+    if (renamed == 1) {
+        return QStringLiteral("1 Name geändert");
+    }
+    return QStringLiteral("%1 Namen geändert").arg(QLocale(QLocale::German).toString(qulonglong{renamed}));
+}
+
+void MainForm::ShowResult(const BatchResult& result) {
+    // Until the next batch the empty bar tells what the last one did, so that a drop that needed
+    // no message is seen to have worked, also without sound.
+    if (result.started) {
+        m_progress->setFormat(ResultText(result.renamed));
+        m_progress->setTextVisible(true);
+    }
 }
 
 BatchOptions MainForm::Options(RenameListener* listener) const {
@@ -231,6 +281,7 @@ BatchResult MainForm::RunDrop(const DropData& drop) {
         m_lastDrop = std::move(record);  // a new batch replaces what the last one did
         UpdateUndoAction();
     }
+    ShowResult(result);
     return result;
 }
 
@@ -241,7 +292,9 @@ BatchResult MainForm::RunUndo() {
     const UndoRecord record = std::move(m_lastDrop);
     m_lastDrop.Clear();
     UpdateUndoAction();
-    return UndoRenames(record.Steps(), *this, Options(nullptr));
+    BatchResult result = UndoRenames(record.Steps(), *this, Options(nullptr));
+    ShowResult(result);
+    return result;
 }
 
 void MainForm::UpdateUndoAction() {
@@ -276,7 +329,7 @@ void MainForm::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool MainForm::ConfirmQuit() {
-    QMessageBox box(QMessageBox::Question, kTitle, QStringLiteral("Wollen Sie wirklich abbrechen?"),
+    QMessageBox box(QMessageBox::Question, Title(), QStringLiteral("Wollen Sie wirklich abbrechen?"),
                     QMessageBox::Yes | QMessageBox::No, this);
     // Qt's own button texts are English unless a translation is installed.
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
@@ -296,7 +349,10 @@ void MainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    SaveWindowPosition(this);
+    if (!SaveWindowPosition(this) && !m_settingsLostTold) {
+        m_settingsLostTold = true;
+        TellSettingsNotWritten();
+    }
     // A batch in progress sees this at its next step and makes no further rename. The program
     // ends with this window (the info dialog does not keep it running).
     m_quitRequested = true;
@@ -306,6 +362,9 @@ void MainForm::closeEvent(QCloseEvent* event) {
 void MainForm::SetBusy(bool busy) {
     m_busy = busy;
     setEnabled(!busy);
+    if (busy) {
+        m_progress->setTextVisible(false);  // the last result is past
+    }
     m_dropZone->ShowBusy(busy);
 }
 
@@ -318,7 +377,12 @@ void MainForm::ShowInformation(const std::string& text) {
 }
 
 void MainForm::ShowSkipped(const SkipReport& report) {
-    ShowMessageBox(this, QMessageBox::Warning, report.Summary(NameQuoting::kWindow));
+    if (report.Count() <= kSkippedInMessageBox) {
+        ShowMessageBox(this, QMessageBox::Warning, report.Summary(NameQuoting::kWindow));
+        return;
+    }
+    SkippedList list(report, this);
+    list.exec();
 }
 
 void MainForm::BatchFinished() {

@@ -3,12 +3,14 @@
 #include <string>
 
 #include <QIcon>
+#include <QPointer>
 #include <QWidget>
 
 #include "engine/batch_host.h"
 #include "engine/case_rules.h"
 #include "engine/drop_batch.h"
 #include "engine/undo.h"
+#include "settings/settings_store.h"
 #include "ui/desktop/shell_open.h"
 
 class QAction;
@@ -22,6 +24,7 @@ class QRadioButton;
 namespace versalo {
 
 class DropZone;
+class InfoForm;
 struct TwipsRect;
 
 // The program's icon, 32 x 32 and 16 x 16.
@@ -45,6 +48,9 @@ public:
     // Takes back the renames of the last drop, newest first, like a batch. Afterwards there is
     // nothing left to take back: an undo cannot itself be undone.
     BatchResult RunUndo();
+
+    // The text the idle progress bar shows after a batch ("123 Namen geändert").
+    static QString ResultText(std::size_t renamed);
 
     // BatchHost: what a batch does to the window.
     void SetBusy(bool busy) override;
@@ -73,6 +79,9 @@ private:
     void OnTopChanged();
     void ShowInfo();
     bool ConfirmQuit();
+    void Store(Setting setting, int value);
+    void TellSettingsNotWritten();
+    void ShowResult(const BatchResult& result);
     BatchOptions Options(RenameListener* listener) const;
     void UpdateUndoAction();
     void ShowUndoMenu(const QPoint& dropZonePosition);
@@ -90,6 +99,7 @@ private:
     QGroupBox* m_dropFrame = nullptr;
     DropZone* m_dropZone = nullptr;
     QAction* m_undoAction = nullptr;
+    QPointer<InfoForm> m_infoForm;  // the open info dialog; it deletes itself when closed
 
     CaseRule m_caseRule = CaseRule::kLower;
     RenameMethod m_method = RenameMethod::kDirect;
@@ -98,6 +108,7 @@ private:
     bool m_busy = false;  // a batch runs: drops are refused, closing asks first
     bool m_quitRequested = false;
     bool m_askingToQuit = false;
+    bool m_settingsLostTold = false;  // the user heard once that the settings cannot be written
 };
 
 }  // namespace versalo

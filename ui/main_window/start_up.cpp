@@ -1,15 +1,19 @@
 #include "ui/main_window/start_up.h"
 
+#include <getopt.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
+#include "engine/skip_report.h"
 #include "version/version.h"
 
 namespace versalo {
 
 std::string WindowHelpText() {
-    return "Aufruf: versalo [PFAD]...\n"
+    return "Aufruf: versalo [OPTION]... [PFAD]...\n"
            "Ändert die Groß- und Kleinschreibung der Namen von Dateien und Ordnern: Dateien und\n"
            "Ordner auf das Fenster ziehen, und sie werden GROSS, klein oder mit großem ersten\n"
            "Zeichen geschrieben, ein Ordner samt allem darin, in jeder Tiefe.\n"
@@ -25,33 +29,157 @@ std::string WindowHelpText() {
            "  -V, --version    die Versionsnummer zeigen und beenden\n"
            "  --               alles Weitere sind Pfade, auch wenn es mit '-' beginnt\n"
            "\n"
+           "Lange Optionen dürfen abgekürzt werden, solange sie eindeutig bleiben (--hel).\n"
+           "Ein Argument, das eine vorhandene Datei oder ein vorhandener Ordner ist, ist immer\n"
+           "ein PFAD, auch wenn es mit '-' beginnt (außer -h, -V, --help, --version). Von den\n"
+           "Optionen von Qt gelten nur -platform, -platformtheme, -style, -display,\n"
+           "-geometry, -qwindowgeometry, -qwindowtitle (je mit einem Wert, der kein\n"
+           "vorhandener Pfad ist), -reverse und -widgetcount, und nur vor '--'; Qt liest die\n"
+           "Befehlszeile nie selbst. Pfade für Qt (Plugins, Stylesheets) gehen nur über die\n"
+           "Umgebung, etwa QT_PLUGIN_PATH.\n"
+           "\n"
            "In einer Wayland-Sitzung läuft das Fenster über XWayland, denn nur so kann es seinen\n"
            "Platz behalten und über anderen Fenstern bleiben; QT_QPA_PLATFORM=wayland wählt\n"
-           "dennoch Wayland.\n";
+           "dennoch Wayland.\n"
+           "\n"
+           "Rückgabewert: 0, sobald das Fenster geschlossen wird; 2 bei falschem Aufruf.\n";
 }
 
 namespace {
 
+const option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The options of Qt that are passed on to it, with whether each takes the next argument as its
+// value. Options that name a file or folder (-platformpluginpath, -stylesheet, -qwindowicon,
+// -plugin) are not among them: a path on this command line is always one to rename.
+struct QtOption {
+    std::string_view name;
+    bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"-platform", true},     {"-platformtheme", true}, {"-style", true},
+    {"-display", true},      {"-geometry", true},      {"-qwindowgeometry", true},
+    {"-qwindowtitle", true}, {"-reverse", false},      {"-widgetcount", false},
+};
+
+bool Exists(const char* path) {
+    struct stat status {};
+    return ::lstat(path, &status) == 0;
+}
+
+// The German reason getopt_long's refusal of argument stands for, in versalo-cli's words.
+std::string OptionError(std::string_view argument, int letter) {
+    if (argument.starts_with("--")) {
+        if (letter == 'h' || letter == 'V') {
+            return std::string("die Option ") + (letter == 'h' ? "'--help'" : "'--version'") +
+                   " erlaubt keinen Wert";
+        }
+        const std::string_view bare = argument.substr(0, argument.find('='));
+        return "unbekannte Option " + ShellQuoted(bare);
+    }
+    return "unbekannte Option " + ShellQuoted(std::string("-") + static_cast<char>(letter));
+}
+
+// Reads argument (beginning with "-") as the program's own options, exactly as getopt_long reads
+// versalo-cli's. Each of them stands alone (none takes a value), so one argument at a time is
+// enough. Sets error and changes nothing when argument is not entirely made of them.
+bool ReadOwnOptions(const std::string& argument, WindowCommandLine& commandLine, std::string& error) {
+    std::string program = "versalo";
+    std::string word = argument;
+    char* argv[] = {program.data(), word.data(), nullptr};
+    opterr = 0;  // the messages are German and our own
+    optind = 0;  // start afresh
+    bool help = false;
+    bool version = false;
+    for (int letter = 0; (letter = ::getopt_long(2, argv, "+hV", kLongOptions, nullptr)) != -1;) {
+        if (letter == 'h' || letter == 'V') {
+            (letter == 'h' ? help : version) = true;
+            continue;
+        }
+        error = OptionError(argument, optopt);
+        return false;
+    }
+    commandLine.help = commandLine.help || help;
+    commandLine.version = commandLine.version || version;
+    return true;
+}
+
+const QtOption* FindQtOption(std::string_view argument) {
+    for (const QtOption& qt : kQtOptions) {
+        if (argument == qt.name) {
+            return &qt;
+        }
+    }
+    return nullptr;
+}
+
 bool Print(const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
+        return true;
+    }
+    std::fputs("versalo: Schreibfehler\n", stderr);
+    return false;
 }
 
 }  // namespace
 
-std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
+WindowCommandLine ParseWindowCommandLine(int argc, char** argv) {
+    WindowCommandLine result;
+    result.qtArguments.emplace_back(argc > 0 ? argv[0] : "versalo");
+    bool optionsEnded = false;
     for (int index = 1; index < argc; ++index) {
-        const std::string_view argument = argv[index];
+        const std::string argument = argv[index];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            result.paths.push_back(argument);
+            continue;
+        }
         if (argument == "--") {
-            break;
+            optionsEnded = true;
+            continue;
         }
-        if (argument == "-h" || argument == "--help") {
-            return Print(WindowHelpText()) ? 0 : 1;
+        std::string ownError;
+        if (ReadOwnOptions(argument, result, ownError)) {
+            continue;
         }
-        if (argument == "-V" || argument == "--version") {
-            return Print(VersionLine() + "\n") ? 0 : 1;
+        if (Exists(argv[index])) {
+            result.paths.push_back(argument);
+            continue;
+        }
+        const QtOption* qt = FindQtOption(argument);
+        if (qt == nullptr) {
+            result.error = ownError;
+            return result;
+        }
+        result.qtArguments.push_back(argument);
+        if (qt->takesValue) {
+            if (index + 1 == argc || std::string_view(argv[index + 1]) == "--" || Exists(argv[index + 1])) {
+                result.error =
+                    "die Option " + ShellQuoted(argument) + " verlangt einen Wert, der kein Pfad ist";
+                return result;
+            }
+            result.qtArguments.emplace_back(argv[++index]);
         }
     }
-    return std::nullopt;
+    return result;
+}
+
+int AnswerWithoutWindow(const WindowCommandLine& commandLine) {
+    if (!commandLine.error.empty()) {
+        std::fprintf(stderr, "versalo: %s\nWeitere Informationen mit 'versalo --help'.\n",
+                     commandLine.error.c_str());
+        return 2;
+    }
+    if (commandLine.help) {
+        return Print(WindowHelpText()) ? 0 : 1;
+    }
+    if (commandLine.version) {
+        return Print(VersionLine() + "\n") ? 0 : 1;
+    }
+    return -1;
 }
 
 void PreferXWaylandInWaylandSession() {
@@ -65,23 +193,6 @@ void PreferXWaylandInWaylandSession() {
     if (wayland && !set("QT_QPA_PLATFORM") && set("DISPLAY")) {
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
-}
-
-std::vector<std::string> PathsToDrop(int argc, char** argv, std::string& error) {
-    std::vector<std::string> paths;
-    bool optionsEnded = false;
-    for (int index = 1; index < argc; ++index) {
-        const std::string argument = argv[index];
-        if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            error = "unbekannte Option '" + argument + "'";
-            return {};
-        } else {
-            paths.push_back(argument);
-        }
-    }
-    return paths;
 }
 
 }  // namespace versalo

@@ -4,8 +4,9 @@ class QWidget;
 
 namespace versalo {
 
-// Stores form's top position, then its left position, in twips.
-void SaveWindowPosition(const QWidget* form);
+// Stores form's top position, then its left position, in twips (the settings' unit: the
+// conversion from and to pixels is made here and nowhere else). False when it could not be written.
+bool SaveWindowPosition(const QWidget* form);
 
 // Moves form to the stored position when neither coordinate is negative. A position whose title
 // area lies on no present screen (saved on a screen that is gone, or a hand-edited file) would

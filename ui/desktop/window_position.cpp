@@ -1,4 +1,4 @@
-#include "settings/window_position.h"
+#include "ui/desktop/window_position.h"
 
 #include <algorithm>
 
@@ -32,10 +32,10 @@ bool TitleAreaReachable(const QRect& frame) {
 
 }  // namespace
 
-void SaveWindowPosition(const QWidget* form) {
+bool SaveWindowPosition(const QWidget* form) {
     const QPoint position = form->pos();
-    WriteSetting(Setting::Top, PixelsToTwips(position.y()));
-    WriteSetting(Setting::Left, PixelsToTwips(position.x()));
+    const bool top = WriteSetting(Setting::Top, PixelsToTwips(position.y()));
+    return WriteSetting(Setting::Left, PixelsToTwips(position.x())) && top;
 }
 
 void RestoreWindowPosition(QWidget* form) {
