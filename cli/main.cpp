@@ -78,6 +78,7 @@ private:
         options.method = m_options.method;
         options.dryRun = m_options.dryRun;
         options.oneFileSystem = m_options.oneFileSystem;
+        options.scope = m_options.scope;
         options.quoting = NameQuoting::kShell;
         options.listener = m_listeners.Empty() ? nullptr : &m_listeners;
         return options;
@@ -121,6 +122,13 @@ private:
         const bool listingWritten = m_renameListing.Flush();
         m_host.ClearProgress();
         m_host.ShowOtherFileSystems(result.otherFileSystems);
+        if (result.excluded > 0) {
+            m_host.Note("versalo-cli: " +
+                        (result.excluded == 1 ? std::string("1 Eintrag passte")
+                                              : std::to_string(result.excluded) + " Einträge passten") +
+                        " zu --exclude und wurde" + (result.excluded == 1 ? "" : "n") +
+                        " weder umbenannt noch betreten.");
+        }
         int status = result.AllDone() ? kExitDone : kExitIncomplete;
         if (!listingWritten) {
             m_host.Note(

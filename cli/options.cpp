@@ -2,7 +2,11 @@
 
 #include <getopt.h>
 
+#include <charconv>
+#include <climits>
 #include <string_view>
+
+#include "engine/text_case.h"
 
 #include "version/version.h"
 
@@ -11,17 +15,41 @@ namespace versalo::cli {
 namespace {
 
 // The value getopt_long gives the long options that have no short letter.
-enum LongOnly { kJournal = 256, kUndo };
+enum LongOnly {
+    kJournal = 256,
+    kUndo,
+    kNameOnly,
+    kExtensionOnly,
+    kFilesOnly,
+    kFoldersOnly,
+    kMaxDepth,
+    kExclude,
+    kKeep
+};
 
-constexpr const char* kShortOptions = "+ulctnvxhV";
+constexpr const char* kShortOptions = "+ulcwtnvxhV";
 
 const option kLongOptions[] = {
-    {"upper", no_argument, nullptr, 'u'},           {"lower", no_argument, nullptr, 'l'},
-    {"capital", no_argument, nullptr, 'c'},         {"two-move", no_argument, nullptr, 't'},
-    {"dry-run", no_argument, nullptr, 'n'},         {"verbose", no_argument, nullptr, 'v'},
-    {"one-file-system", no_argument, nullptr, 'x'}, {"journal", required_argument, nullptr, kJournal},
-    {"undo", required_argument, nullptr, kUndo},    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, 'V'},         {nullptr, 0, nullptr, 0},
+    {"upper", no_argument, nullptr, 'u'},
+    {"lower", no_argument, nullptr, 'l'},
+    {"capital", no_argument, nullptr, 'c'},
+    {"two-move", no_argument, nullptr, 't'},
+    {"dry-run", no_argument, nullptr, 'n'},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"one-file-system", no_argument, nullptr, 'x'},
+    {"journal", required_argument, nullptr, kJournal},
+    {"undo", required_argument, nullptr, kUndo},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {"words", no_argument, nullptr, 'w'},
+    {"name-only", no_argument, nullptr, kNameOnly},
+    {"extension-only", no_argument, nullptr, kExtensionOnly},
+    {"files-only", no_argument, nullptr, kFilesOnly},
+    {"folders-only", no_argument, nullptr, kFoldersOnly},
+    {"max-depth", required_argument, nullptr, kMaxDepth},
+    {"exclude", required_argument, nullptr, kExclude},
+    {"keep", required_argument, nullptr, kKeep},
+    {nullptr, 0, nullptr, 0},
 };
 
 const option* LongOptionFor(int value) {
@@ -43,7 +71,11 @@ std::string OptionError(const std::string& argument, int letter) {
             return "die Option '--" + std::string(known->name) + "' erlaubt keinen Wert";
         }
         if (known != nullptr) {
-            return "die Option '--" + std::string(known->name) + "' verlangt eine DATEI";
+            return "die Option '--" + std::string(known->name) + "' verlangt " +
+                   (letter == kMaxDepth  ? "eine ZAHL"
+                    : letter == kExclude ? "ein MUSTER"
+                    : letter == kKeep    ? "ein WORT"
+                                         : "eine DATEI");
         }
         std::size_t matches = 0;
         for (const option* entry = kLongOptions; entry->name != nullptr; ++entry) {
@@ -76,9 +108,11 @@ bool ApplyFlag(int letter, Options& options) {
         case 'u':
         case 'l':
         case 'c':
+        case 'w':
             options.caseRule = letter == 'u'   ? CaseRule::kUpper
                                : letter == 'l' ? CaseRule::kLower
-                                               : CaseRule::kInitialCapital;
+                               : letter == 'c' ? CaseRule::kInitialCapital
+                                               : CaseRule::kEachWord;
             options.caseGiven = true;
             return true;
         case 't':
@@ -104,10 +138,94 @@ bool ApplyFlag(int letter, Options& options) {
     }
 }
 
+// Sets one of two choices that exclude each other; notes the contradiction when the other one was
+// given before.
+template <typename Choice>
+void Choose(Choice& current, Choice wanted, Choice other, const char* wantedName, const char* otherName,
+            Options& options) {
+    if (current == other && options.contradiction.empty()) {
+        options.contradiction =
+            "'--" + std::string(otherName) + "' und '--" + wantedName + "' schließen einander aus";
+    }
+    current = wanted;
+}
+
+// A whole number from 0; larger than an int holds counts as "all levels" would, being deeper
+// than any tree can be.
+bool ParseDepth(std::string_view text, int& depth) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return false;
+    }
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    depth = error == std::errc::result_out_of_range || value > INT_MAX ? INT_MAX : static_cast<int>(value);
+    return end == text.data() + text.size() || error == std::errc::result_out_of_range;
+}
+
+// Takes in an option of the name scope (part, entries, depth, patterns, kept words); false for a
+// value that is none of them.
+bool ApplyScope(int letter, const char* value, Options& options) {
+    NameScope& scope = options.scope;
+    const auto bad = [&](const std::string& reason) {
+        if (options.contradiction.empty()) {
+            options.contradiction = reason;
+        }
+    };
+    const bool takesValue = letter == kMaxDepth || letter == kExclude || letter == kKeep;
+    if (takesValue != (value != nullptr)) {
+        return false;
+    }
+    switch (letter) {
+        case kNameOnly:
+            Choose(scope.part, NamePart::kNameOnly, NamePart::kExtensionOnly, "name-only", "extension-only",
+                   options);
+            return true;
+        case kExtensionOnly:
+            Choose(scope.part, NamePart::kExtensionOnly, NamePart::kNameOnly, "extension-only", "name-only",
+                   options);
+            return true;
+        case kFilesOnly:
+            Choose(scope.entries, EntryKinds::kFilesOnly, EntryKinds::kFoldersOnly, "files-only",
+                   "folders-only", options);
+            return true;
+        case kFoldersOnly:
+            Choose(scope.entries, EntryKinds::kFoldersOnly, EntryKinds::kFilesOnly, "folders-only",
+                   "files-only", options);
+            return true;
+        case kMaxDepth:
+            if (!ParseDepth(value, scope.maxDepth)) {
+                bad("'--max-depth' verlangt eine ganze Zahl ab 0, nicht '" + std::string(value) + "'");
+            }
+            return true;
+        case kExclude:
+            if (!IsValidUtf8(value)) {
+                bad("ein MUSTER für '--exclude' muss gültiges UTF-8 sein");
+            }
+            scope.exclude.emplace_back(value);
+            return true;
+        case kKeep:
+            if (std::string_view(value).find('/') != std::string_view::npos || !IsValidUtf8(value)) {
+                bad("ein WORT für '--keep' darf keinen '/' enthalten und muss gültiges UTF-8 sein");
+            }
+            scope.keep.emplace_back(value);
+            return true;
+        default:
+            return false;
+    }
+}
+
 // What the options given together forbid; empty when they fit.
 std::string Conflict(const Options& options) {
     if (options.help || options.version) {
         return {};
+    }
+    if (!options.contradiction.empty()) {
+        return options.contradiction;
+    }
+    if (!options.scope.keep.empty() &&
+        (options.caseRule == CaseRule::kUpper || options.caseRule == CaseRule::kLower)) {
+        // Upper and lower case place no capital by position; kept spellings would be ignored.
+        return "'--keep' gilt nur mit -c oder -w";
     }
     if (options.undo.empty()) {
         return options.paths.empty() ? "kein PFAD angegeben" : "";
@@ -115,7 +233,8 @@ std::string Conflict(const Options& options) {
     if (!options.paths.empty()) {
         return "mit '--undo' werden keine PFADE angegeben";
     }
-    if (options.caseGiven || options.method == RenameMethod::kTwoMoves || !options.journal.empty()) {
+    if (options.caseGiven || options.method == RenameMethod::kTwoMoves || !options.journal.empty() ||
+        !options.scope.IsDefault()) {
         // An undo gives back the old names; a case rule, a method or a journal (an undo is not
         // written to one) would be silently ignored.
         return "mit '--undo' gelten nur die Optionen -n und -v";
@@ -147,14 +266,18 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
             }
             break;
         }
-        if (ApplyFlag(letter, options)) {
+        if (ApplyFlag(letter, options) || ApplyScope(letter, nullptr, options)) {
             continue;
         }
-        if (letter == kJournal || letter == kUndo) {
-            // A forgotten file name must not swallow the next option ("--journal -n").
+        if (letter == kJournal || letter == kUndo || letter == kMaxDepth || letter == kExclude ||
+            letter == kKeep) {
+            // A forgotten file name must not swallow the next option ("--journal -n"); an empty
+            // value ("--exclude=") is none.
             const bool separate = optarg == argv[optind - 1];
             if (*optarg != '\0' && !(separate && *optarg == '-')) {
-                (letter == kJournal ? options.journal : options.undo) = optarg;
+                if (!ApplyScope(letter, optarg, options)) {
+                    (letter == kJournal ? options.journal : options.undo) = optarg;
+                }
                 continue;
             }
             result.error = OptionError(std::string("--") + LongOptionFor(letter)->name, letter);
@@ -189,6 +312,37 @@ std::string HelpText() {
            "  -l, --lower            alles klein (Vorgabe)\n"
            "  -u, --upper            alles groß\n"
            "  -c, --capital          erstes Zeichen groß, alles Weitere klein\n"
+           "  -w, --words            jedes Wort mit großem Anfangsbuchstaben, alles Weitere\n"
+           "                         klein, die Endung einer Datei ganz klein: aus\n"
+           "                         'MY FAVOURITE SONG.MP3' wird 'My Favourite Song.mp3'.\n"
+           "                         Ein Wort beginnt nach allem, was weder Buchstabe,\n"
+           "                         Ziffer, Akzentzeichen noch Apostroph ist (Don't)\n"
+           "\n"
+           "Was umbenannt wird (Vorgabe: der ganze Name jedes Eintrags in jeder Tiefe):\n"
+           "      --name-only        nur den Namen vor der Endung ändern; die Endung (nach\n"
+           "                         dem letzten Punkt, der weder erstes noch letztes\n"
+           "                         Zeichen ist) bleibt: -u --name-only macht aus\n"
+           "                         'bild.JPG' 'BILD.JPG'\n"
+           "      --extension-only   nur die Endung ändern; Ordner und Namen ohne Endung\n"
+           "                         bleiben: --extension-only macht aus 'IMG_1234.JPG'\n"
+           "                         'IMG_1234.jpg'\n"
+           "      --files-only       nur Dateien umbenennen (alles außer Ordnern, auch\n"
+           "                         Verknüpfungen)\n"
+           "      --folders-only     nur Ordner umbenennen; Ordner werden in jedem Fall\n"
+           "                         durchlaufen\n"
+           "      --max-depth=N      nur bis N Ebenen unter jedem PFAD; 0: nur die PFADE\n"
+           "                         selbst (--max-depth=1: ein Ordner und was direkt darin\n"
+           "                         liegt)\n"
+           "      --exclude=MUSTER   Einträge, deren Name zum MUSTER passt (*, ?, [...],\n"
+           "                         ohne Rücksicht auf Groß- und Kleinschreibung), weder\n"
+           "                         umbenennen noch betreten; ein PFAD selbst wird nie\n"
+           "                         ausgenommen. Mehrfach möglich: --exclude=node_modules\n"
+           "                         --exclude='*.bak'\n"
+           "      --keep=WORT        mit -c und -w das ganze Wort WORT genau so schreiben\n"
+           "                         wie angegeben (gefunden ohne Rücksicht auf die\n"
+           "                         Schreibweise); mehrfach möglich: -w --keep=DVD\n"
+           "                         --keep=McCartney macht aus 'paul mccartney live\n"
+           "                         dvd.mkv' 'Paul McCartney Live DVD.mkv'\n"
            "\n"
            "Weitere Optionen:\n"
            "  -t, --two-move         jeden PFAD in zwei Schritten über einen vorläufigen\n"
@@ -227,7 +381,8 @@ std::string HelpText() {
            "Rückgabewert:\n"
            "  0  jeder Eintrag hat seinen neuen Namen oder hatte ihn schon\n"
            "  1  mindestens ein Eintrag wurde übersprungen\n"
-           "  2  falscher Aufruf (unbekannte Option, kein PFAD)\n"
+           "  2  falscher Aufruf (unbekannte Option, kein PFAD, Optionen, die einander\n"
+           "     ausschließen, ein falscher Wert)\n"
            "Für --undo gilt dasselbe; ein Journal, das sich nicht lesen lässt, ergibt 1.\n";
 }
 

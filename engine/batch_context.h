@@ -15,6 +15,7 @@
 #include "engine/case_rules.h"
 #include "engine/drop_batch.h"
 #include "engine/folder_rename.h"
+#include "engine/name_scope.h"
 #include "engine/skip_report.h"
 
 namespace versalo {
@@ -28,7 +29,11 @@ struct BatchContext {
           method(options.method),
           quoting(options.quoting),
           dryRun(options.dryRun),
-          oneFileSystem(options.oneFileSystem) {}
+          oneFileSystem(options.oneFileSystem),
+          scope(options.scope),
+          patterns(options.scope.exclude),
+          plainNames(options.scope.part == NamePart::kWhole && options.scope.keep.empty()),
+          kindMatters(options.scope.KindMatters(options.caseRule)) {}
 
     BatchHost& host;
     RenameListener* listener;
@@ -40,6 +45,11 @@ struct BatchContext {
     // folders are collected in otherFileSystems (their paths as messages show them).
     bool oneFileSystem;
     std::vector<std::string> otherFileSystems;
+    NameScope scope;
+    NamePatterns patterns;     // scope.exclude, folded once
+    bool plainNames;           // the whole name, no kept spellings: the rule alone
+    bool kindMatters;          // an entry's new name (or whether it gets one) depends on its kind
+    std::size_t excluded = 0;  // entries left out by the patterns
 
     // The progress bar's values before and after the dropped item being walked: the walk moves
     // the bar between them by the share of the item's first-level subfolders done.
@@ -52,7 +62,11 @@ struct BatchContext {
         }
     }
 
-    std::string Converted(std::string_view name) const { return ConvertName(name, caseRule); }
+    // The new spelling of an entry's name; folder matters only where kindMatters says so.
+    std::string Converted(std::string_view name, bool folder = false) const {
+        return plainNames && caseRule != CaseRule::kEachWord ? ConvertName(name, caseRule)
+                                                             : ConvertName(name, caseRule, scope, folder);
+    }
     std::string Quoted(std::string_view name) const { return QuotedName(name, quoting); }
 
     SkipReport skipped;

@@ -13,6 +13,7 @@ void FinishBatch(BatchHost& host, BatchContext& ctx, BatchResult& result) {
     result.unchanged = ctx.unchanged;
     result.skipped = std::move(ctx.skipped);
     result.otherFileSystems = std::move(ctx.otherFileSystems);
+    result.excluded = ctx.excluded;
     if (host.QuitRequested()) {
         return;
     }

@@ -7,10 +7,14 @@ namespace versalo {
 
 // The spelling a batch gives names. The numbers are the ones the window's settings store
 // (CaseType), so that a stored value converts directly.
-enum class CaseRule { kUpper = 0, kLower = 1, kInitialCapital = 2 };
+// kEachWord is the rule "each word" (see word_case.h); the window stores it as Alternativ with
+// Woerter=1.
+enum class CaseRule { kUpper = 0, kLower = 1, kInitialCapital = 2, kEachWord = 3 };
 
 // The new spelling of one name (a single path component) under rule. The whole name is mapped,
-// extension included. A name that is not valid UTF-8 comes back unchanged.
+// extension included, except under kEachWord, which writes a file's extension in lower case (see
+// name_scope.h for folders and for the other choices). A name that is not valid UTF-8 comes back
+// unchanged.
 std::string ConvertName(std::string_view name, CaseRule rule);
 
 }  // namespace versalo

@@ -33,9 +33,10 @@ using WalkedFolders = std::unordered_map<std::string, std::string>;
 enum class Below { kNothing, kWalked, kDotName };
 
 // Finds the nearest walked folder above path. kWalked: the walk dealt with the path already.
-// kDotName: the walk did not, since on the way down there is a dot-name it never enters; then
+// kDotName: the walk did not, since on the way down there is a dot-name it never enters (or an
+// excluded name, or a level deeper than the walk goes); then
 // following is the path under the names the walk gave the folders above it.
-Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, CaseRule rule,
+Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, const BatchContext& ctx,
                         std::string& following) {
     for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
          slash = path.rfind('/', slash - 1)) {
@@ -45,15 +46,22 @@ Below BelowWalkedFolder(const std::string& path, const WalkedFolders& walked, Ca
         }
         std::string result = found->second;
         bool dotName = false;
+        int depth = 0;
         for (const std::string_view component : PathComponents(std::string_view(path).substr(slash + 1))) {
-            dotName = dotName || component.starts_with('.');
+            // Like a dot-name, an excluded name or one deeper than the walk goes ends the walk's part.
+            ++depth;
+            dotName = dotName || component.starts_with('.') || ctx.patterns.Matches(component) ||
+                      (ctx.scope.maxDepth >= 0 && depth > ctx.scope.maxDepth);
             // From a dot-name on nothing was renamed; above it, each folder has its new name.
             std::string candidate = JoinPath(result, component);
             struct stat status {};
-            if (!dotName && ::lstat(candidate.c_str(), &status) != 0) {
-                const std::string converted = JoinPath(result, ConvertName(component, rule));
-                if (::lstat(converted.c_str(), &status) == 0) {
-                    candidate = converted;
+            // The name the walk gave it, as a folder or else as a file.
+            for (const bool folder : {true, false}) {
+                if (!dotName && ::lstat(candidate.c_str(), &status) != 0) {
+                    const std::string converted = JoinPath(result, ctx.Converted(component, folder));
+                    if (::lstat(converted.c_str(), &status) == 0) {
+                        candidate = converted;
+                    }
                 }
             }
             result = std::move(candidate);
@@ -84,7 +92,7 @@ void DropOne(const std::string& path, WalkedFolders& walkedFolders, BatchContext
     // byte, so it is the user's own and the path is renamed like any other.
     const std::string dropped(WithoutTrailingSlashes(path));
     std::string following;
-    const Below below = BelowWalkedFolder(dropped, walkedFolders, ctx.caseRule, following);
+    const Below below = BelowWalkedFolder(dropped, walkedFolders, ctx, following);
     if (below == Below::kWalked) {
         return;
     }

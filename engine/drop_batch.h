@@ -6,6 +6,7 @@
 
 #include "engine/batch_host.h"
 #include "engine/case_rules.h"
+#include "engine/name_scope.h"
 #include "engine/skip_report.h"
 
 namespace versalo {
@@ -32,6 +33,7 @@ struct BatchOptions {
     bool dryRun = false;         // work everything out, rename nothing
     bool oneFileSystem = false;  // leave folders on other file systems alone
     NameQuoting quoting = NameQuoting::kWindow;
+    NameScope scope;                     // which part of which entries, how deep, what is left out
     RenameListener* listener = nullptr;  // told of every rename made
 };
 
@@ -42,6 +44,7 @@ struct BatchResult {
     std::size_t unchanged = 0;
     SkipReport skipped;
     std::vector<std::string> otherFileSystems;  // folders passed over for oneFileSystem
+    std::size_t excluded = 0;                   // entries left out by the scope's patterns
 
     bool AllDone() const { return started && finished && skipped.Empty(); }
 };

@@ -66,13 +66,13 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
 }
 
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, FolderListing& names) {
+                       BatchContext& ctx, FolderListing& names, bool folder) {
     if (!IsValidUtf8(name)) {
         ctx.skipped.Add(JoinPath(folderPath, name),
                         "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
         return {name, name};
     }
-    const std::string newName = ctx.Converted(name);
+    const std::string newName = ctx.Converted(name, folder);
     FolderRenameResult result;
     if (ctx.dryRun && newName != name && ctx.DryRunRenamed(dirfd, name)) {
         // A dropped item that the dry run has renamed already, met again by the walk of a folder

@@ -26,8 +26,9 @@ struct EntryNames {
 // either entry. (A file system that ignores case never lists both spellings, so there the rename
 // is tried and the file system decides.) In a dry run nothing is renamed: the outcome is worked
 // out from names alone.
+// folder: the entry is a folder (it decides the new name where ctx.kindMatters).
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
-                       BatchContext& ctx, FolderListing& names);
+                       BatchContext& ctx, FolderListing& names, bool folder = false);
 
 // Counts a rename's outcome and tells the listener, or puts the entry in the skip report with its
 // reason; collisionReason is the reason given when the target name was taken.

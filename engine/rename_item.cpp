@@ -63,8 +63,11 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
         return paths;
     }
     paths.wasFolder = S_ISDIR(item.st_mode);
+    if (!ctx.scope.Renames(paths.wasFolder)) {
+        return paths;  // only files or only folders are renamed; a folder is walked all the same
+    }
     FolderListing& names = ctx.NamesOf(dirfd, split.parent);
-    const std::string wanted = ctx.Converted(split.leaf);
+    const std::string wanted = ctx.Converted(split.leaf, paths.wasFolder);
     if (HasWantedNameAlready(dirfd, split.leaf, wanted, names)) {
         ++ctx.unchanged;
         paths.existing.replace(leafStart, split.leaf.size(), wanted);
@@ -73,8 +76,8 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
     }
     // A name given without a folder is shown as it was given, not as "./name".
     const std::string shownParent = path.find('/') == std::string::npos ? std::string() : split.parent;
-    const EntryNames entry =
-        RenameEntry(dirfd, shownParent, split.leaf, ctx.method == RenameMethod::kTwoMoves, ctx, names);
+    const EntryNames entry = RenameEntry(dirfd, shownParent, split.leaf,
+                                         ctx.method == RenameMethod::kTwoMoves, ctx, names, paths.wasFolder);
     paths.missing = entry.vanished;
     if (ctx.dryRun && entry.shown != split.leaf) {
         ctx.dryRunRenamed.insert({item.st_dev, item.st_ino});

@@ -38,12 +38,20 @@ struct Frame {
     std::size_t pathLength;           // this folder's shown path is path.substr(0, pathLength)
     std::vector<EntryNames> pending;  // subfolders still to walk, taken from the back
     bool firstLevel;                  // a subfolder of the walked folder itself
+    int depth;                        // levels below the walked folder (0: the folder itself)
 };
 
-// Lists one folder and renames its entries; returns its subfolders.
+// Whether the folder's entries at depth are renamed, and whether its subfolders are entered.
+bool Reaches(const BatchContext& ctx, int depth) {
+    return ctx.scope.maxDepth < 0 || depth <= ctx.scope.maxDepth;
+}
+
+// Lists one folder and renames its entries, which lie depth levels below the walked folder;
+// returns its subfolders to enter.
 std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, BatchContext& ctx,
-                                      dev_t device) {
+                                      dev_t device, int depth) {
     std::vector<EntryNames> subfolders;
+    const bool enter = Reaches(ctx, depth + 1);
     // The whole listing is read first: renaming entries while the folder is still being read
     // could make the listing return a renamed entry a second time. It is also the set of the
     // folder's names that tells a collision without moving anything.
@@ -63,14 +71,25 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
         name.assign(listing.Name(i));
         listing.Prefetch(i + 1);
         const unsigned char type = listing.Type(i);
+        if (ctx.patterns.Matches(name)) {
+            // Neither renamed nor entered; counted for the summary.
+            ++ctx.excluded;
+            ctx.EntryDone();
+            continue;
+        }
         if (ctx.oneFileSystem && (type == DT_DIR || type == DT_UNKNOWN) &&
             OnOtherFileSystem(dirfd, name.c_str(), device)) {
             ctx.otherFileSystems.push_back(JoinPath(folderPath, name));
             ctx.EntryDone();
             continue;
         }
-        EntryNames current = RenameEntry(dirfd, folderPath, name, /*twoMove=*/false, ctx, listing);
-        if (!current.vanished && IsFolder(dirfd, current.existing, type)) {
+        // The kind is asked before the rename only where it decides the new name.
+        const bool folder = ctx.kindMatters && IsFolder(dirfd, name, type);
+        EntryNames current = ctx.scope.Renames(folder) ? RenameEntry(dirfd, folderPath, name,
+                                                                     /*twoMove=*/false, ctx, listing, folder)
+                                                       : EntryNames{name, name};
+        if (enter && !current.vanished &&
+            (ctx.kindMatters ? folder : IsFolder(dirfd, current.existing, type))) {
             subfolders.push_back(std::move(current));
         }
         ctx.EntryDone();
@@ -88,7 +107,11 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
     struct stat status {};
     const dev_t device = ctx.oneFileSystem && ::fstat(dirfd, &status) == 0 ? status.st_dev : 0;
     std::vector<Frame> stack;
-    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx, device), false});
+    if (!Reaches(ctx, 1)) {
+        ::close(dirfd);  // only the dropped items themselves
+        return;
+    }
+    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx, device, 1), false, 0});
     // Progress within the walk: the share of the walked folder's own subfolders done.
     const std::size_t firstLevelTotal = stack.back().pending.size();
     std::size_t firstLevelDone = 0;
@@ -117,7 +140,9 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
             continue;
         }
         path = childPath;
-        stack.push_back({child, path.size(), RenameListing(child, path, ctx, device), firstLevel});
+        const int depth = top.depth + 1;
+        stack.push_back(
+            {child, path.size(), RenameListing(child, path, ctx, device, depth + 1), firstLevel, depth});
     }
 }
 

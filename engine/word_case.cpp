@@ -1,0 +1,192 @@
+#include "engine/word_case.h"
+
+#include <unicode/casemap.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "engine/text_case.h"
+
+namespace versalo {
+
+namespace {
+
+constexpr UChar32 kRightQuote = 0x2019;  // ’
+
+icu::UnicodeString FromUtf8(std::string_view text) {
+    return icu::UnicodeString::fromUTF8(
+        icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+}
+
+std::string ToUtf8(const icu::UnicodeString& text) {
+    std::string result;
+    text.toUTF8String(result);
+    return result;
+}
+
+bool IsLetter(UChar32 c) {
+    return (U_GET_GC_MASK(c) & U_GC_L_MASK) != 0;
+}
+
+// Letters, digits and combining marks: what a word is made of.
+bool IsWordPart(UChar32 c) {
+    return (U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_ND_MASK | U_GC_M_MASK)) != 0;
+}
+
+// After such a character a letter goes on the word before: "don't", "rock'n'roll".
+bool KeepsWordOpen(UChar32 c) {
+    return IsWordPart(c) || c == '\'' || c == kRightQuote;
+}
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Turkish and Azeri capitalise i as İ; everywhere else ASCII letters map as the ASCII table says.
+bool AsciiTitleIsPlain() {
+    const char* language = icu::Locale::getDefault().getLanguage();
+    return std::strcmp(language, "tr") != 0 && std::strcmp(language, "az") != 0;
+}
+
+bool AsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string AsciiEachWord(std::string_view text) {
+    std::string result(text);
+    bool open = false;  // the character before keeps a word open
+    for (char& c : result) {
+        const bool letter = AsciiLetter(c);
+        if (letter) {
+            const bool upper = c <= 'Z';
+            if (!open && !upper) {
+                c = static_cast<char>(c - 'a' + 'A');
+            } else if (open && upper) {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        open = letter || (c >= '0' && c <= '9') || c == '\'';
+    }
+    return result;
+}
+
+// The title case of one character in the default locale (full mapping: ß gives Ss).
+icu::UnicodeString TitleOf(UChar32 c) {
+    const icu::UnicodeString single(c);
+    char16_t buffer[16];
+    UErrorCode status = U_ZERO_ERROR;
+    const std::int32_t length = icu::CaseMap::toTitle(
+        icu::Locale::getDefault().getName(),
+        U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_LOWERCASE | U_TITLECASE_NO_BREAK_ADJUSTMENT, nullptr,
+        single.getBuffer(), single.length(), buffer, 16, nullptr, status);
+    return U_SUCCESS(status) ? icu::UnicodeString(buffer, length) : single;
+}
+
+std::string EachWordOnce(const std::string& text) {
+    const icu::UnicodeString lower = FromUtf8(ToLowerText(text));
+    icu::UnicodeString result;
+    bool open = false;
+    for (std::int32_t i = 0; i < lower.length();) {
+        const UChar32 c = lower.char32At(i);
+        i += U16_LENGTH(c);
+        if (IsLetter(c) && !open) {
+            result.append(TitleOf(c));
+        } else {
+            result.append(c);
+        }
+        open = KeepsWordOpen(c);
+    }
+    return ToUtf8(result);
+}
+
+}  // namespace
+
+std::string EachWordCapital(std::string_view text) {
+    if (IsAscii(text) && AsciiTitleIsPlain()) {
+        return AsciiEachWord(text);
+    }
+    if (!IsValidUtf8(text)) {
+        return std::string(text);
+    }
+    // A title case of several characters (ß gives Ss, ŉ gives ʼN) is not always the rule's last
+    // word: ʼ is a letter, so N is no longer a word's first letter. A few rounds settle it.
+    std::string now(text);
+    for (int round = 0; round < 5; ++round) {
+        std::string again = EachWordOnce(now);
+        if (again == now) {
+            break;
+        }
+        now = std::move(again);
+    }
+    return now;
+}
+
+std::string WithKeptSpellings(std::string_view text, const std::vector<std::string>& kept) {
+    if (kept.empty() || !IsValidUtf8(text)) {
+        return std::string(text);
+    }
+    const icu::UnicodeString name = FromUtf8(text);
+    std::vector<icu::UnicodeString> folded;
+    for (const std::string& word : kept) {
+        folded.push_back(FromUtf8(word).foldCase());
+    }
+    icu::UnicodeString result;
+    std::int32_t copied = 0;
+    bool open = false;
+    for (std::int32_t i = 0; i < name.length();) {
+        const UChar32 c = name.char32At(i);
+        bool matched = false;
+        for (std::size_t k = 0; k < kept.size() && !open && !matched; ++k) {
+            // Full folding may change a word's length (ß, ﬃ), so every end of a word is tried.
+            for (std::int32_t end = i + 1; end <= name.length() && !matched; ++end) {
+                if (end < name.length() &&
+                    ((U16_IS_TRAIL(name.charAt(end)) && U16_IS_LEAD(name.charAt(end - 1))) ||
+                     IsWordPart(name.char32At(end)))) {
+                    continue;
+                }
+                if (name.tempSubString(i, end - i).foldCase() == folded[k]) {
+                    result.append(name, copied, i - copied).append(FromUtf8(kept[k]));
+                    copied = end;
+                    // The character before the next one is the kept word's last.
+                    open = KeepsWordOpen(name.char32At(end - 1));
+                    i = end;
+                    matched = true;
+                }
+            }
+        }
+        if (!matched) {
+            open = KeepsWordOpen(c);
+            i += U16_LENGTH(c);
+        }
+    }
+    result.append(name, copied, name.length() - copied);
+    return ToUtf8(result);
+}
+
+std::u32string FoldedCodePoints(std::string_view text) {
+    std::u32string result;
+    result.reserve(text.size());
+    if (IsAscii(text)) {
+        for (const char c : text) {
+            result.push_back(static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
+        }
+        return result;
+    }
+    const icu::UnicodeString folded = FromUtf8(text).foldCase();
+    for (std::int32_t i = 0; i < folded.length();) {
+        const UChar32 c = folded.char32At(i);
+        result.push_back(static_cast<char32_t>(c));
+        i += U16_LENGTH(c);
+    }
+    return result;
+}
+
+}  // namespace versalo
