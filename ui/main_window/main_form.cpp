@@ -189,6 +189,8 @@ void MainForm::RestoreSettings() {
             m_lower->setChecked(true);
             break;
         case CaseRule::kInitialCapital:
+        // CaseType holds 0 to 2 only; "each word" is kept apart from it (see case_rules.h).
+        case CaseRule::kEachWord:
             m_initialCapital->setChecked(true);
             break;
     }
@@ -271,12 +273,16 @@ BatchOptions MainForm::Options(RenameListener* listener) const {
     return options;
 }
 
-BatchResult MainForm::RunDrop(const DropData& drop) {
+BatchResult MainForm::RunDrop(const DropData& drop, std::optional<CaseRule> rule) {
     if (m_busy) {
         return {};
     }
     UndoRecord record;
-    BatchResult result = ProcessDrop(drop, *this, Options(&record));
+    BatchOptions options = Options(&record);
+    if (rule) {
+        options.caseRule = *rule;
+    }
+    BatchResult result = ProcessDrop(drop, *this, options);
     if (result.started) {
         m_lastDrop = std::move(record);  // a new batch replaces what the last one did
         UpdateUndoAction();
