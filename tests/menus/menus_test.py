@@ -13,6 +13,7 @@ its own) on the real tree, and the names must come out as versalo-cli makes them
 while the rule stored in the settings stays as it was.
 """
 
+import atexit
 import importlib.util
 import os
 import shutil
@@ -31,6 +32,7 @@ CMAKE, BUILD, SOURCE = sys.argv[1:4]
 TITLE = "Groß-/Kleinschreibung"
 
 work = tempfile.mkdtemp(prefix="versalo-menus-")
+atexit.register(shutil.rmtree, work, True)
 prefix = os.path.join(work, "prefix")
 subprocess.run([CMAKE, "--install", BUILD, "--prefix", prefix], stdout=subprocess.DEVNULL, check=True)
 MENUS = os.path.join(prefix, "share")
@@ -283,6 +285,5 @@ for index, (rule, option, label) in enumerate(RULES):
         entries[index].activate()
     try_entry(f"Nautilus {rule}", option, activate)
 
-shutil.rmtree(work, ignore_errors=True)
 print(f"{len(RULES)} rules; {len(failures)} failures")
 sys.exit(1 if failures else 0)
