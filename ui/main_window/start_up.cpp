@@ -85,9 +85,10 @@ bool Exists(const char* path) {
 // The German reason getopt_long's refusal of argument stands for, in versalo-cli's words.
 std::string OptionError(std::string_view argument, int letter) {
     if (argument.starts_with("--")) {
-        if (letter == 'h' || letter == 'V') {
-            return std::string("die Option ") + (letter == 'h' ? "'--help'" : "'--version'") +
-                   " erlaubt keinen Wert";
+        for (const option& known : kLongOptions) {
+            if (known.name != nullptr && known.val == letter) {
+                return "die Option " + ShellQuoted(std::string("--") + known.name) + " erlaubt keinen Wert";
+            }
         }
         const std::string_view bare = argument.substr(0, argument.find('='));
         return "unbekannte Option " + ShellQuoted(bare);
