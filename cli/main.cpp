@@ -88,10 +88,10 @@ private:
     // taken back must not start at all. The journal to undo must be one of ours.
     bool OpenJournals() {
         if (!m_options.journal.empty() && !m_options.dryRun) {
-            m_journal = std::make_unique<JournalWriter>(m_options.journal);
+            m_journal =
+                std::make_unique<JournalWriter>(m_options.journal, m_options.caseRule, m_options.scope);
             if (!m_journal->Ok()) {
-                m_host.Note("versalo-cli: das Journal '" + m_options.journal +
-                            "' kann nicht geschrieben werden: " + ErrorText(m_journal->Error()));
+                m_host.Note("versalo-cli: " + m_journal->Problem() + ".");
                 return false;
             }
             m_listeners.Add(m_journal.get());
@@ -107,13 +107,13 @@ private:
 
     void ReportJournal() {
         if (m_journal && !m_journal->Ok()) {
-            m_host.Note("versalo-cli: das Journal '" + m_options.journal +
-                        "' konnte nicht weitergeschrieben werden: " + ErrorText(m_journal->Error()) +
+            m_host.Note("versalo-cli: das Journal " + ShellQuoted(m_options.journal) +
+                        " konnte nicht weitergeschrieben werden: " + m_journal->Problem() +
                         "; der Lauf wurde vor der nächsten Umbenennung angehalten.");
         }
         if (m_journal && m_journal->LeftItselfOut()) {
-            m_host.Note("versalo-cli: das Journal '" + m_options.journal +
-                        "' liegt selbst unter den umzubenennenden Einträgen und behält seinen Namen.");
+            m_host.Note("versalo-cli: das Journal " + ShellQuoted(m_options.journal) +
+                        " liegt selbst unter den umzubenennenden Einträgen und behält seinen Namen.");
         }
     }
 

@@ -16,6 +16,16 @@ BeforeRename RenameFanOut::Renaming(const RenameStep& step) {
     return BeforeRename::kGo;
 }
 
+BeforeRename RenameFanOut::Temporary(const RenameStep& step, const std::string& temporaryName) {
+    for (RenameListener* listener : m_listeners) {
+        if (const BeforeRename answer = listener->Temporary(step, temporaryName);
+            answer != BeforeRename::kGo) {
+            return answer;
+        }
+    }
+    return BeforeRename::kGo;
+}
+
 void RenameFanOut::Renamed(const RenameStep& step) {
     for (RenameListener* listener : m_listeners) {
         listener->Renamed(step);

@@ -15,6 +15,7 @@ public:
     bool Empty() const { return m_listeners.empty(); }
     // The first listener that does not say go decides.
     BeforeRename Renaming(const RenameStep& step) override;
+    BeforeRename Temporary(const RenameStep& step, const std::string& temporaryName) override;
     void Renamed(const RenameStep& step) override;
 
 private:

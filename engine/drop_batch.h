@@ -33,7 +33,7 @@ struct BatchOptions {
     bool dryRun = false;         // work everything out, rename nothing
     bool oneFileSystem = false;  // leave folders on other file systems alone
     NameQuoting quoting = NameQuoting::kWindow;
-    NameScope scope;                     // which part of which entries, how deep, what is left out
+    NameScope scope{};                   // which part of which entries, how deep, what is left out
     RenameListener* listener = nullptr;  // told of every rename made
 };
 

@@ -3,11 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <sstream>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string_view>
 
 #include "engine/paths.h"
@@ -157,6 +163,90 @@ bool CanonicalFolders::Climb(int dirfd, const struct ::stat& folder, FolderIdent
     }
     m_lastPath = identity.path;
     return true;
+}
+
+bool StatEntry(int dirfd, const std::string& name, EntryStatus& status) {
+    struct statx info {};
+    if (::statx(dirfd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_BTIME,
+                &info) != 0) {
+        return false;
+    }
+    const auto nanoseconds = [](const struct statx_timestamp& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    status.dev = makedev(info.stx_dev_major, info.stx_dev_minor);
+    status.ino = static_cast<ino_t>(info.stx_ino);
+    status.mode = info.stx_mode;
+    status.links = info.stx_nlink;
+    status.size = info.stx_size;
+    status.modified = nanoseconds(info.stx_mtime);
+    status.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
+    status.birth = status.hasBirth ? nanoseconds(info.stx_btime) : 0;
+    return true;
+}
+
+std::uint64_t FileSystemId(int fd) {
+    struct statfs info {};
+    if (::fstatfs(fd, &info) != 0) {
+        return 0;
+    }
+    std::uint32_t parts[2];
+    static_assert(sizeof parts == sizeof info.f_fsid);
+    std::memcpy(parts, &info.f_fsid, sizeof parts);
+    return (static_cast<std::uint64_t>(parts[1]) << 32) | parts[0];
+}
+
+namespace {
+
+constexpr long kFuseMagic = 0x65735546;
+
+// The file system type and source of the mount of device dev, from /proc/self/mountinfo.
+bool MountOf(dev_t dev, std::string& type, std::string& source) {
+    std::ifstream mounts("/proc/self/mountinfo");
+    const std::string wanted = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
+    for (std::string line; std::getline(mounts, line);) {
+        std::istringstream fields(line);
+        std::string id, parent, numbers;
+        fields >> id >> parent >> numbers;
+        if (numbers != wanted) {
+            continue;
+        }
+        const std::size_t dash = line.find(" - ");
+        if (dash == std::string::npos) {
+            return false;
+        }
+        std::istringstream rest(line.substr(dash + 3));
+        rest >> type >> source;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool InodeLifetime::Lasting(int fd, dev_t dev) {
+    if (const auto known = m_known.find(dev); known != m_known.end()) {
+        return known->second;
+    }
+    struct statfs info {};
+    bool lasting = true;
+    std::string type;
+    std::string source;
+    // A FUSE file system on a block device is exfat-fuse or ntfs-3g; NTFS keeps its record
+    // numbers, exfat-fuse numbers entries afresh on each mount. What cannot be told is taken for
+    // exFAT: weaker checks by name, size and time rather than wrong ones by number.
+    if (::fstatfs(fd, &info) == 0 && info.f_type == kFuseMagic && MountOf(dev, type, source) &&
+        type == "fuseblk") {
+        char boot[11] = {};
+        const int device = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        lasting = device >= 0 && ::pread(device, boot, sizeof boot, 0) == sizeof boot &&
+                  std::memcmp(boot + 3, "NTFS    ", 8) == 0;
+        if (device >= 0) {
+            ::close(device);
+        }
+    }
+    m_known.emplace(dev, lasting);
+    return lasting;
 }
 
 void CanonicalFolders::FolderMoving(dev_t dev, ino_t ino) {

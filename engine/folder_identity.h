@@ -3,10 +3,42 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace versalo {
+
+// What tells an entry apart from another that later got its inode number: statx's view of it.
+struct EntryStatus {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    mode_t mode = 0;
+    nlink_t links = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // nanoseconds since 1970
+    bool hasBirth = false;      // the file system tells the birth time
+    std::int64_t birth = 0;     // nanoseconds since 1970
+};
+
+// The entry name in the open folder dirfd, without following a symbolic link; false (errno set)
+// when there is none.
+bool StatEntry(int dirfd, const std::string& name, EntryStatus& status);
+
+// The file system's identity (statfs f_fsid, taken from the UUID on ext4, btrfs and xfs), which
+// stays when a disk comes back under another device number; 0 where the file system gives none.
+std::uint64_t FileSystemId(int fd);
+
+// False where the file system's inode numbers do not last across a mount: exfat-fuse hands them
+// out in the order it meets entries. Answers are kept per device.
+class InodeLifetime {
+public:
+    bool Lasting(int fd, dev_t dev);
+
+private:
+    std::map<dev_t, bool> m_known;
+};
 
 // What identifies a folder for a later undo: its canonical path (absolute, no "." or "..", no
 // symbolic link in it) at the time, and its device and inode numbers.

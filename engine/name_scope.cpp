@@ -1,5 +1,9 @@
 #include "engine/name_scope.h"
 
+#include <algorithm>
+
+#include <unicode/locid.h>
+
 #include "engine/text_case.h"
 #include "engine/word_case.h"
 
@@ -67,6 +71,13 @@ std::string ConvertName(std::string_view name, CaseRule rule, const NameScope& s
         return std::string(name);
     }
     const std::size_t dot = folder ? std::string_view::npos : ExtensionDot(name);
+    if (rule == CaseRule::kEachWord && scope.part == NamePart::kWhole && scope.keep.empty()) {
+        // The usual case, a whole ASCII name, in one copy.
+        std::string converted(name);
+        if (EachWordAsciiInPlace(converted, dot)) {
+            return converted;
+        }
+    }
     if (dot == std::string_view::npos) {
         return scope.part == NamePart::kExtensionOnly ? std::string(name) : RuleOn(name, rule, scope);
     }
@@ -87,6 +98,37 @@ std::string ConvertName(std::string_view name, CaseRule rule, const NameScope& s
             break;
     }
     return RuleOn(stem, rule, scope) + "." + newExtension;
+}
+
+bool RuleMakes(std::string_view oldName, std::string_view newName, CaseRule rule, const NameScope& scope,
+               const std::string& locale) {
+    const icu::Locale present = icu::Locale::getDefault();
+    const bool lend = !locale.empty() && locale != present.getName();
+    UErrorCode status = U_ZERO_ERROR;
+    if (lend) {
+        // The mapping reads ICU's default locale; it is lent to the run's locale for this check.
+        icu::Locale::setDefault(icu::Locale(locale.c_str()), status);
+    }
+    const bool made = ConvertName(oldName, rule, scope, false) == newName ||
+                      ConvertName(oldName, rule, scope, true) == newName;
+    if (lend) {
+        status = U_ZERO_ERROR;
+        icu::Locale::setDefault(present, status);
+    }
+    return made;
+}
+
+const char* NamePartKey(NamePart part) {
+    return part == NamePart::kNameOnly ? "name" : part == NamePart::kExtensionOnly ? "extension" : "whole";
+}
+
+std::optional<NamePart> NamePartFromKey(std::string_view key) {
+    for (const NamePart part : {NamePart::kWhole, NamePart::kNameOnly, NamePart::kExtensionOnly}) {
+        if (key == NamePartKey(part)) {
+            return part;
+        }
+    }
+    return std::nullopt;
 }
 
 bool GlobMatches(std::u32string_view pattern, std::u32string_view text) {
@@ -120,8 +162,29 @@ bool GlobMatches(std::u32string_view pattern, std::u32string_view text) {
 }
 
 NamePatterns::NamePatterns(const std::vector<std::string>& patterns) {
-    for (const std::string& pattern : patterns) {
-        m_patterns.push_back(FoldedCodePoints(pattern));
+    const auto special = [](char32_t c) { return c == U'*' || c == U'?' || c == U'[' || c == U'\\'; };
+    for (const std::string& text : patterns) {
+        Pattern pattern;
+        pattern.text = FoldedCodePoints(text);
+        const std::u32string& p = pattern.text;
+        std::size_t start = 0;
+        while (start < p.size() && !special(p[start])) {
+            ++start;
+        }
+        pattern.literal = start == p.size();
+        pattern.prefix = p.substr(0, start);
+        std::size_t end = p.size();
+        while (end > start && !special(p[end - 1])) {
+            --end;
+        }
+        // The literal tail after the last '*' or '?', where no set or escape could take it in.
+        const bool plain = p.find_first_of(U"[\\") == std::u32string::npos;
+        if (plain && end > 0 && end < p.size()) {
+            pattern.suffix = p.substr(end);
+        }
+        // Every character but '*' stands for one (without sets or escapes, counted plainly).
+        pattern.least = plain ? p.size() - static_cast<std::size_t>(std::count(p.begin(), p.end(), U'*')) : 0;
+        m_patterns.push_back(std::move(pattern));
     }
 }
 
@@ -129,9 +192,14 @@ bool NamePatterns::Matches(std::string_view name) const {
     if (m_patterns.empty()) {
         return false;
     }
-    const std::u32string folded = FoldedCodePoints(name);
-    for (const std::u32string& pattern : m_patterns) {
-        if (GlobMatches(pattern, folded)) {
+    // One buffer for every name of a walk: the folded name is needed only for the comparison.
+    std::u32string& folded = m_folded;
+    FoldedCodePoints(name, folded);
+    const std::u32string_view name32(folded);
+    for (const Pattern& pattern : m_patterns) {
+        if (pattern.literal ? name32 == pattern.text
+                            : name32.size() >= pattern.least && name32.starts_with(pattern.prefix) &&
+                                  name32.ends_with(pattern.suffix) && GlobMatches(pattern.text, name32)) {
             return true;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,16 @@ std::size_t ExtensionDot(std::string_view name);
 // whether the entry is a folder. Under the word rule a file's extension is written in lower case.
 std::string ConvertName(std::string_view name, CaseRule rule, const NameScope& scope, bool folder);
 
+// True when rule with scope's name part and kept spellings, in locale (an ICU locale name; empty:
+// the present one), makes newName of oldName, for a file or for a folder: what undo asks of a
+// recorded rename.
+bool RuleMakes(std::string_view oldName, std::string_view newName, CaseRule rule, const NameScope& scope,
+               const std::string& locale);
+
+// The name part in a journal ("whole", "name", "extension") and back.
+const char* NamePartKey(NamePart part);
+std::optional<NamePart> NamePartFromKey(std::string_view key);
+
 // Glob patterns matched without regard to case, also beyond ASCII: both sides are compared in
 // Unicode's full case folding, character by character.
 class NamePatterns {
@@ -60,7 +71,17 @@ public:
     bool Matches(std::string_view name) const;
 
 private:
-    std::vector<std::u32string> m_patterns;
+    // A pattern with what every name it matches must have, so that most names are refused without
+    // the general match: the literal characters it starts and ends with, and its least length.
+    struct Pattern {
+        std::u32string text;
+        std::u32string prefix;
+        std::u32string suffix;
+        std::size_t least = 0;
+        bool literal = false;  // no wildcard at all: the name must equal it
+    };
+    std::vector<Pattern> m_patterns;
+    mutable std::u32string m_folded;
 };
 
 // True when the shell pattern matches the whole text (*: any run, ?: one character, [...]: one

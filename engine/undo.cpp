@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <unordered_map>
 
 #include "engine/batch_context.h"
 #include "engine/batch_cycle.h"
@@ -18,30 +20,63 @@
 
 namespace versalo {
 
+bool IsTemporaryName(const std::string& name) {
+    // As TempFileNameAt and TemporarySuffix make it: the prefix, eight characters, ".tmp".
+    static constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
+    static constexpr std::string_view kEnd = ".tmp";
+    if (name.size() != kTempPrefix.size() + 8 + kEnd.size() || !name.starts_with(kTempPrefix) ||
+        !name.ends_with(kEnd)) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kTempPrefix.size()),
+                       name.end() - static_cast<std::ptrdiff_t>(kEnd.size()),
+                       [](char c) { return kAlphabet.find(c) != std::string_view::npos; });
+}
+
 BeforeRename UndoRecord::Renaming(const RenameStep& step) {
     m_pending = {};
     m_pending.oldName = step.oldName;
     m_pending.newName = step.newName;
-    struct stat entry {};
+    m_pending.locale = CaseLocale();
+    m_pending.rule = m_rule;
+    m_pending.scope = m_scope;
+    m_pending.temporariesRecorded = true;
+    EntryStatus entry;
     struct stat folder {};
     // Renames come folder by folder: the folder's path is worked out once for each.
     const bool sameFolder = ::fstat(step.dirfd, &folder) == 0 && m_haveFolder &&
                             folder.st_dev == m_folder.dev && folder.st_ino == m_folder.ino;
     if (!sameFolder) {
         m_haveFolder = m_folders.Identify(step.dirfd, m_folder);
+        m_fsid = FileSystemId(step.dirfd);
+        m_inodesLast = m_lifetime.Lasting(step.dirfd, folder.st_dev);
     }
-    if (::fstatat(step.dirfd, step.oldName.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && m_haveFolder) {
-        if (S_ISDIR(entry.st_mode)) {
-            m_folders.FolderMoving(entry.st_dev, entry.st_ino);
+    if (StatEntry(step.dirfd, step.oldName, entry) && m_haveFolder) {
+        if (S_ISDIR(entry.mode)) {
+            m_folders.FolderMoving(entry.dev, entry.ino);
         }
         m_pending.folder = m_folder.path;
         m_pending.identified = true;
         m_pending.folderDev = m_folder.dev;
         m_pending.folderIno = m_folder.ino;
-        m_pending.ino = entry.st_ino;
+        m_pending.ino = entry.ino;
+        m_pending.fsid = m_fsid;
+        m_pending.hasBirth = entry.hasBirth;
+        m_pending.birth = entry.birth;
+        m_pending.inodesLast = m_inodesLast;
+        m_pending.hasSizeTime = !m_inodesLast && S_ISREG(entry.mode);
+        m_pending.size = entry.size;
+        m_pending.modified = entry.modified;
         m_havePending = true;
     } else {
         m_havePending = false;  // the rename will fail, or the folder has no path: nothing to keep
+    }
+    return BeforeRename::kGo;
+}
+
+BeforeRename UndoRecord::Temporary(const RenameStep& step, const std::string& temporaryName) {
+    if (m_havePending && step.oldName == m_pending.oldName && step.newName == m_pending.newName) {
+        m_pending.temporaries.push_back(temporaryName);
     }
     return BeforeRename::kGo;
 }
@@ -55,20 +90,39 @@ void UndoRecord::Renamed(const RenameStep& step) {
 
 namespace {
 
-// True when oldName and newName are two case spellings of one name: the one the case rules make
-// of the other under one of the rules, or the same once both are folded (upper, then lower case),
-// which also holds when the user's locale has changed in between. Undo takes back nothing else: a
-// journal line that would turn "shadow-moved" into "passwd" is refused.
-bool AreCaseSpellings(const std::string& oldName, const std::string& newName) {
-    if (oldName == newName || !IsValidUtf8(oldName) || !IsValidUtf8(newName)) {
+// True when newName is what the run's case rule, in the run's locale, makes of oldName. Where the
+// rule was not recorded (an earlier journal, the window's memory): one of the three rules, in the
+// recorded or the present locale. Undo takes back nothing else: neither a line that would turn
+// "shadow-moved" into "passwd" nor one that gives a look-alike ("maße.txt" for "masse.txt").
+bool ProducedByRule(const UndoStep& step) {
+    if (step.oldName == step.newName || !IsValidUtf8(step.oldName) || !IsValidUtf8(step.newName)) {
         return false;
     }
+    if (step.rule) {
+        return RuleMakes(step.oldName, step.newName, *step.rule, step.scope, step.locale);
+    }
     for (const CaseRule rule : {CaseRule::kUpper, CaseRule::kLower, CaseRule::kInitialCapital}) {
-        if (ConvertName(oldName, rule) == newName) {
+        if (ConvertName(step.oldName, rule) == step.newName ||
+            (!step.locale.empty() && ConvertName(step.oldName, rule, step.locale) == step.newName)) {
             return true;
         }
     }
-    return ToLowerText(ToUpperText(oldName)) == ToLowerText(ToUpperText(newName));
+    return false;
+}
+
+std::string NotProducedReason(const UndoStep& step, const BatchContext& ctx) {
+    std::string reason = ctx.Quoted(step.oldName) + " und " + ctx.Quoted(step.newName) +
+                         " sind keine Schreibweisen desselben Namens ";
+    if (step.rule) {
+        reason += std::string("nach der Regel des Laufs (") + CaseRuleText(*step.rule) +
+                  (step.scope.part == NamePart::kNameOnly        ? ", nur der Name"
+                   : step.scope.part == NamePart::kExtensionOnly ? ", nur die Endung"
+                                                                 : "") +
+                  (step.locale.empty() ? "" : ", Gebietsschema " + ctx.Quoted(step.locale)) + ")";
+    } else {
+        reason += "nach einer der drei Regeln";
+    }
+    return reason + " (etwa ein ähnlich aussehender Name); nicht zurückgenommen";
 }
 
 // Opens folders by their absolute path one component at a time, never following a symbolic link
@@ -137,17 +191,67 @@ std::string FolderUnreachable(int error) {
     return "der Ordner ist nicht erreichbar: " + ErrorText(error);
 }
 
-bool SameEntry(int dirfd, const std::string& name, ino_t ino, struct stat& status) {
-    return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_ino == ino;
+// How an entry compares with the recorded one.
+enum class Match {
+    kSame,
+    kOtherInode,
+    kOtherBirth,     // the inode number was given to a newer entry
+    kOtherSizeTime,  // where inode numbers do not last: another size, time or kind of entry
+    kUnknowable,     // inode numbers do not last, and the journal has nothing else to go by
+};
+
+Match Compare(const UndoStep& step, bool lasting, const EntryStatus& status) {
+    if (lasting) {
+        if (status.ino != step.ino) {
+            return Match::kOtherInode;
+        }
+        return step.hasBirth && status.hasBirth && status.birth != step.birth ? Match::kOtherBirth
+                                                                              : Match::kSame;
+    }
+    if (!step.inodesLast) {  // recorded: a file by size and time, anything else by kind and name
+        if (step.hasSizeTime) {
+            return S_ISREG(status.mode) && status.size == step.size && status.modified == step.modified
+                       ? Match::kSame
+                       : Match::kOtherSizeTime;
+        }
+        return S_ISREG(status.mode) ? Match::kOtherSizeTime : Match::kSame;
+    }
+    // An earlier journal on a file system found not to keep its numbers: a matching number is
+    // what the run saw in the same mount; any other tells nothing either way.
+    return status.ino == step.ino ? Match::kSame : Match::kUnknowable;
 }
 
-// The temporary names ("ZX...") of the folder undo looked into last: a run killed between the two
-// moves of a rename leaves its entry under one. A folder is read for them only once, however many
-// of its entries are missing.
+constexpr const char* kNumbersDoNotLast =
+    "auf diesem Dateisystem (exFAT über FUSE) bleiben Inode-Nummern nicht über ein erneutes "
+    "Einhängen erhalten";
+
+std::string MismatchReason(Match match, bool otherDevice) {
+    switch (match) {
+        case Match::kOtherBirth:
+            return "unter dem neuen Namen steht inzwischen ein anderer Eintrag als der umbenannte (die "
+                   "Inode-Nummer wurde neu vergeben: andere Entstehungszeit); er bleibt, wie er ist";
+        case Match::kOtherSizeTime:
+            return std::string(kNumbersDoNotLast) +
+                   ", und der Eintrag unter dem neuen Namen hat nicht mehr die Größe und Änderungszeit "
+                   "des umbenannten; er bleibt, wie er ist";
+        case Match::kUnknowable:
+            return std::string(kNumbersDoNotLast) +
+                   ", und das Journal nennt weder Größe noch Änderungszeit: der Eintrag ist nicht sicher "
+                   "wiederzuerkennen und bleibt, wie er ist";
+        default:
+            return otherDevice ? "der Datenträger hat eine andere Gerätenummer als beim Umbenennen (neu "
+                                 "eingesteckt?), und der Eintrag ist nicht mehr derselbe; nichts geändert"
+                               : "unter dem neuen Namen steht inzwischen ein anderer Eintrag als der "
+                                 "umbenannte; er bleibt, wie er ist";
+    }
+}
+
+// The temporary names of the folder undo looked into last, by inode number, for journals from
+// before temporary names were written down: a run killed between the two moves of a rename left
+// its entry under one. Only names exactly as Versalo makes them count; a folder is read once,
+// however many of its entries are missing.
 class TemporaryNames {
 public:
-    // The temporary name under which the entry with inode ino waits in the folder, if any; the
-    // name is forgotten, since it is about to be given back.
     bool Find(int dirfd, const std::string& folder, ino_t ino, std::string& name) {
         if (folder != m_folder) {
             m_folder = folder;
@@ -156,96 +260,184 @@ public:
             int error = 0;
             ReadFolder(dirfd, listing, error);
             for (std::size_t index = 0; index < listing.Count(); ++index) {
-                if (listing.Name(index).starts_with(kTempPrefix)) {
-                    m_names.emplace_back(listing.Name(index));
+                const std::string candidate(listing.Name(index));
+                struct stat status {};
+                if (IsTemporaryName(candidate) &&
+                    ::fstatat(dirfd, candidate.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+                    m_names.emplace(status.st_ino, candidate);
                 }
             }
         }
-        struct stat status {};
-        for (auto found = m_names.begin(); found != m_names.end(); ++found) {
-            if (SameEntry(dirfd, *found, ino, status)) {
-                name = std::move(*found);
-                m_names.erase(found);
-                return true;
-            }
+        const auto found = m_names.find(ino);
+        if (found == m_names.end()) {
+            return false;
         }
-        return false;
+        name = std::move(found->second);
+        m_names.erase(found);
+        return true;
     }
 
 private:
     std::string m_folder;
-    std::vector<std::string> m_names;
+    std::unordered_map<ino_t, std::string> m_names;
+};
+
+// True when the folder lists both names exactly (not one entry found under two spellings, as a
+// file system that ignores case answers).
+bool BothListed(int dirfd, const std::string& first, const std::string& second) {
+    const FolderListing names = FolderNames(dirfd);
+    return names.contains(first) && names.contains(second);
+}
+
+struct UndoState {
+    NoFollowFolders folders;
+    TemporaryNames temporaries;
+    InodeLifetime lifetime;
 };
 
 // The folder of a step, reached without following a link and, where recorded, checked to be the
-// one the rename was made in; -1 when it is not (then the step is reported). otherDevice: the
-// folder is the recorded one, but on another device number.
-int StepFolder(const UndoStep& step, const std::string& path, NoFollowFolders& folders, BatchContext& ctx,
-               bool& otherDevice) {
-    const int dirfd = folders.Open(step.folder);
+// one the rename was made in; -1 when it is not (then the step is reported). lasting: inode
+// numbers can be trusted there; otherDevice: the folder has the recorded inode, but another device
+// number and no file system identity to tell.
+int StepFolder(const UndoStep& step, const std::string& path, UndoState& state, BatchContext& ctx,
+               bool& lasting, bool& otherDevice) {
+    const int dirfd = state.folders.Open(step.folder);
     if (dirfd < 0) {
         ctx.skipped.Add(path, FolderUnreachable(errno));
         return -1;
     }
+    lasting = true;
+    otherDevice = false;
+    if (!step.identified) {
+        return dirfd;
+    }
     struct stat status {};
-    if (step.identified && (::fstat(dirfd, &status) != 0 || status.st_ino != step.folderIno)) {
+    if (::fstat(dirfd, &status) != 0) {
+        ctx.skipped.Add(path, FolderUnreachable(errno));
+        return -1;
+    }
+    lasting = step.inodesLast && state.lifetime.Lasting(dirfd, status.st_dev);
+    if (lasting && status.st_ino != step.folderIno) {
         ctx.skipped.Add(path,
                         "der Ordner ist nicht mehr der, in dem umbenannt wurde (andere Inode-Nummer); "
                         "nichts geändert");
         return -1;
     }
-    // A disk plugged in again may come back under another device number; its inode numbers
-    // still tell its entries apart, and both the folder's and the entry's must match.
-    otherDevice = step.identified && status.st_dev != step.folderDev;
+    // A disk plugged in again may come back under another device number: its file system's
+    // identity tells it apart from another disk numbered the same way. Without one, the inode
+    // numbers of folder and entry must do.
+    if (step.fsid != 0) {
+        if (FileSystemId(dirfd) != step.fsid) {
+            ctx.skipped.Add(path,
+                            "der Ordner liegt auf einem anderen Dateisystem als beim Umbenennen "
+                            "(andere Kennung des Dateisystems); nichts geändert");
+            return -1;
+        }
+    } else {
+        otherDevice = lasting && status.st_dev != step.folderDev;
+    }
     return dirfd;
 }
 
-// A step whose new name does not hold the renamed entry (any more).
-void NotUnderNewName(const UndoStep& step, int dirfd, bool atNewName, int newError, bool otherDevice,
-                     TemporaryNames& temporaries, BatchContext& ctx) {
-    struct stat old {};
-    std::string stranded;
-    if (step.identified && !ctx.dryRun && temporaries.Find(dirfd, step.folder, step.ino, stranded)) {
-        // Killed between the two moves of a rename: the entry waits under its temporary name.
-        RecordOutcome(ctx, step.folder, stranded, step.oldName,
-                      RenameInFolder(dirfd, stranded, step.oldName, /*twoMove=*/false),
-                      "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben");
-    } else if (step.identified ? SameEntry(dirfd, step.oldName, step.ino, old)
-                               : (!atNewName && newError == ENOENT &&
-                                  ::fstatat(dirfd, step.oldName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0)) {
+void Unlink(int dirfd, const std::string& folder, const std::string& name, BatchContext& ctx,
+            const std::string& what) {
+    if (!ctx.dryRun && ::unlinkat(dirfd, name.c_str(), 0) != 0) {
+        ctx.skipped.Add(JoinPath(folder, name), what + " kann nicht entfernt werden: " + ErrorText(errno));
+    }
+}
+
+// An entry that kept its old name and also has the new one (or a temporary one) recorded for it:
+// a move by link and unlink stopped between the two. The extra name goes.
+bool ExtraName(const EntryStatus& kept, const EntryStatus& extra) {
+    return kept.dev == extra.dev && kept.ino == extra.ino && extra.links >= 2;
+}
+
+// Takes back one step of a journal that identifies its entries; the outcome goes into ctx.
+void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDevice, UndoState& state,
+                    BatchContext& ctx) {
+    const std::string taken = "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben";
+    EntryStatus atNew;
+    EntryStatus atOld;
+    const bool newExists = StatEntry(dirfd, step.newName, atNew);
+    const int newError = errno;
+    const Match newMatch = newExists ? Compare(step, lasting, atNew) : Match::kOtherInode;
+    const bool atOldName =
+        StatEntry(dirfd, step.oldName, atOld) && Compare(step, lasting, atOld) == Match::kSame;
+    const bool atNewName = newExists && newMatch == Match::kSame;
+
+    // The temporary names the journal recorded for this rename (an earlier journal: the one the
+    // folder holds the entry under, in exactly Versalo's pattern).
+    std::vector<std::string> temporaries = step.temporaries;
+    std::string found;
+    if (!step.temporariesRecorded && lasting && !atNewName && !atOldName &&
+        state.temporaries.Find(dirfd, step.folder, step.ino, found)) {
+        temporaries.push_back(std::move(found));
+    }
+    std::string entryTemporary;
+    EntryStatus atTemporary;
+    for (const std::string& temporary : temporaries) {
+        EntryStatus status;
+        if (!IsTemporaryName(temporary) || temporary == entryTemporary ||
+            !StatEntry(dirfd, temporary, status)) {
+            continue;
+        }
+        if (Compare(step, lasting, status) == Match::kSame && entryTemporary.empty()) {
+            entryTemporary = temporary;
+            atTemporary = status;
+        } else if (S_ISREG(status.mode) && status.size == 0 && status.links == 1) {
+            // An empty temporary file a run stopped before it was used or removed again.
+            Unlink(dirfd, step.folder, temporary, ctx, "die leere vorläufige Datei von Versalo");
+        }
+    }
+    if (!entryTemporary.empty()) {
+        if ((atNewName && ExtraName(atNew, atTemporary)) || (atOldName && ExtraName(atOld, atTemporary))) {
+            Unlink(dirfd, step.folder, entryTemporary, ctx, "der zweite, vorläufige Name des Eintrags");
+        } else {
+            // Stopped between the moves of a rename: the entry waits under its temporary name.
+            RecordOutcome(ctx, step.folder, entryTemporary, step.oldName,
+                          ctx.dryRun ? FolderRenameResult{RenameStatus::kRenamed, 0, step.oldName, {}}
+                                     : RenameInFolder(dirfd, entryTemporary, step.oldName, /*twoMove=*/false),
+                          taken);
+            return;
+        }
+    }
+    if (atNewName) {
+        FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
+        if (atOldName && ExtraName(atOld, atNew) && BothListed(dirfd, step.oldName, step.newName)) {
+            // Stopped between link and unlink: the old name is there already, the new one goes.
+            if (!ctx.dryRun && ::unlinkat(dirfd, step.newName.c_str(), 0) != 0) {
+                result = {RenameStatus::kFailed, errno, step.newName, {}};
+            }
+        } else if (!ctx.dryRun) {
+            result = RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false);
+        } else if (FolderListing& names = ctx.NamesOf(dirfd, step.folder); names.contains(step.oldName)) {
+            result = {RenameStatus::kCollision, EEXIST, step.newName, {}};
+        } else {
+            names.Rename(step.newName, step.oldName);
+        }
+        RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
+    } else if (atOldName) {
         // Still (or again) under its old name: the rename was written down but never made (the
         // run was stopped in between), or it has been taken back already. Nothing to do.
         ++ctx.unchanged;
-    } else if (atNewName) {
-        ctx.skipped.Add(JoinPath(step.folder, step.newName),
-                        otherDevice ? "der Datenträger hat eine andere Gerätenummer als beim Umbenennen "
-                                      "(neu eingesteckt?), und der Eintrag ist nicht mehr derselbe; "
-                                      "nichts geändert"
-                                    : "unter dem neuen Namen steht inzwischen ein anderer Eintrag als "
-                                      "der umbenannte; er bleibt, wie er ist");
+    } else if (newExists) {
+        ctx.skipped.Add(JoinPath(step.folder, step.newName), MismatchReason(newMatch, otherDevice));
     } else {
         ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(newError));
     }
 }
 
-// Takes back one step; the outcome goes into ctx.
-void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& temporaries, BatchContext& ctx) {
-    const std::string path = JoinPath(step.folder, step.newName);
-    if (!AreCaseSpellings(step.oldName, step.newName)) {
-        ctx.skipped.Add(path, ctx.Quoted(step.oldName) + " und " + ctx.Quoted(step.newName) +
-                                  " sind keine Schreibweisen desselben Namens; nicht zurückgenommen");
-        return;
-    }
-    bool otherDevice = false;
-    const int dirfd = StepFolder(step, path, folders, ctx, otherDevice);
-    if (dirfd < 0) {
-        return;
-    }
+// Takes back one step of the earliest journal format, which names folders by path only.
+void UndoByName(const UndoStep& step, int dirfd, BatchContext& ctx) {
     struct stat status {};
     const bool atNewName = ::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
     const int newError = errno;
-    if (!atNewName || (step.identified && status.st_ino != step.ino)) {
-        NotUnderNewName(step, dirfd, atNewName, newError, otherDevice, temporaries, ctx);
+    if (!atNewName) {
+        if (newError == ENOENT && ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            ++ctx.unchanged;
+        } else {
+            ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(newError));
+        }
         return;
     }
     const std::string taken = "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben";
@@ -258,6 +450,26 @@ void UndoOne(const UndoStep& step, NoFollowFolders& folders, TemporaryNames& tem
         names.Rename(step.newName, step.oldName);
     }
     RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
+}
+
+// Takes back one step; the outcome goes into ctx.
+void UndoOne(const UndoStep& step, UndoState& state, BatchContext& ctx) {
+    const std::string path = JoinPath(step.folder, step.newName);
+    if (!ProducedByRule(step)) {
+        ctx.skipped.Add(path, NotProducedReason(step, ctx));
+        return;
+    }
+    bool lasting = true;
+    bool otherDevice = false;
+    const int dirfd = StepFolder(step, path, state, ctx, lasting, otherDevice);
+    if (dirfd < 0) {
+        return;
+    }
+    if (step.identified) {
+        UndoIdentified(step, dirfd, lasting, otherDevice, state, ctx);
+    } else {
+        UndoByName(step, dirfd, ctx);
+    }
 }
 
 class MemorySource : public UndoSource {
@@ -287,8 +499,7 @@ BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions&
     BatchResult result;
     EnterBusyState(host, result);
     BatchContext ctx(host, options);
-    NoFollowFolders folders;
-    TemporaryNames temporaries;
+    UndoState state;
     int shownPercent = 0;
     UndoStep step;
     SkippedEntry problem;
@@ -300,7 +511,7 @@ BatchResult UndoRenames(UndoSource& source, BatchHost& host, const BatchOptions&
         if (next == UndoSource::Next::kProblem) {
             ctx.skipped.Add(std::move(problem.path), std::move(problem.reason));
         } else {
-            UndoOne(step, folders, temporaries, ctx);
+            UndoOne(step, state, ctx);
         }
         ctx.EntryDone();
         // Undo goes entry by entry, not item by item: show each whole percent and let the window

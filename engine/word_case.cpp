@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -60,10 +61,10 @@ bool AsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-std::string AsciiEachWord(std::string_view text) {
-    std::string result(text);
+void AsciiEachWord(std::string& result, std::size_t end) {
     bool open = false;  // the character before keeps a word open
-    for (char& c : result) {
+    for (std::size_t i = 0; i < end; ++i) {
+        char& c = result[i];
         const bool letter = AsciiLetter(c);
         if (letter) {
             const bool upper = c <= 'Z';
@@ -75,19 +76,35 @@ std::string AsciiEachWord(std::string_view text) {
         }
         open = letter || (c >= '0' && c <= '9') || c == '\'';
     }
-    return result;
+    for (std::size_t i = end; i < result.size(); ++i) {
+        char& c = result[i];
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
 }
 
-// The title case of one character in the default locale (full mapping: ß gives Ss).
-icu::UnicodeString TitleOf(UChar32 c) {
-    const icu::UnicodeString single(c);
-    char16_t buffer[16];
+// The title case of a letter with the combining marks that follow it, in the default locale (full
+// mapping: ß gives Ss). The marks go along because some mappings depend on them: Lithuanian lower
+// case puts a dot above an i that carries an accent, and its upper case takes it away again (its
+// title case does not, which would add a dot on every run). For i, j and the other soft-dotted
+// letters title and upper case are the same everywhere else.
+icu::UnicodeString TitleOf(const icu::UnicodeString& letter) {
+    std::u16string buffer(static_cast<std::size_t>(letter.length()) * 3 + 8, u'\0');
     UErrorCode status = U_ZERO_ERROR;
-    const std::int32_t length = icu::CaseMap::toTitle(
-        icu::Locale::getDefault().getName(),
-        U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_LOWERCASE | U_TITLECASE_NO_BREAK_ADJUSTMENT, nullptr,
-        single.getBuffer(), single.length(), buffer, 16, nullptr, status);
-    return U_SUCCESS(status) ? icu::UnicodeString(buffer, length) : single;
+    const char* locale = icu::Locale::getDefault().getName();
+    const auto capacity = static_cast<std::int32_t>(buffer.size());
+    const std::int32_t length =
+        u_hasBinaryProperty(letter.char32At(0), UCHAR_SOFT_DOTTED)
+            ? icu::CaseMap::toUpper(locale, 0, letter.getBuffer(), letter.length(), buffer.data(), capacity,
+                                    nullptr, status)
+            : icu::CaseMap::toTitle(
+                  locale,
+                  U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_LOWERCASE | U_TITLECASE_NO_BREAK_ADJUSTMENT,
+                  nullptr, letter.getBuffer(), letter.length(), buffer.data(), capacity, nullptr, status);
+    return U_SUCCESS(status) ? icu::UnicodeString(buffer.data(), length) : letter;
+}
+
+bool IsMark(UChar32 c) {
+    return (U_GET_GC_MASK(c) & U_GC_M_MASK) != 0;
 }
 
 std::string EachWordOnce(const std::string& text) {
@@ -96,22 +113,36 @@ std::string EachWordOnce(const std::string& text) {
     bool open = false;
     for (std::int32_t i = 0; i < lower.length();) {
         const UChar32 c = lower.char32At(i);
+        const std::int32_t start = i;
         i += U16_LENGTH(c);
         if (IsLetter(c) && !open) {
-            result.append(TitleOf(c));
+            while (i < lower.length() && IsMark(lower.char32At(i))) {
+                i += U16_LENGTH(lower.char32At(i));
+            }
+            result.append(TitleOf(lower.tempSubString(start, i - start)));
+            open = true;
         } else {
             result.append(c);
+            open = KeepsWordOpen(c);
         }
-        open = KeepsWordOpen(c);
     }
     return ToUtf8(result);
 }
 
 }  // namespace
 
+bool EachWordAsciiInPlace(std::string& name, std::size_t end) {
+    if (!IsAscii(name) || !AsciiTitleIsPlain()) {
+        return false;
+    }
+    AsciiEachWord(name, std::min(end, name.size()));
+    return true;
+}
+
 std::string EachWordCapital(std::string_view text) {
-    if (IsAscii(text) && AsciiTitleIsPlain()) {
-        return AsciiEachWord(text);
+    std::string ascii(text);
+    if (EachWordAsciiInPlace(ascii, ascii.size())) {
+        return ascii;
     }
     if (!IsValidUtf8(text)) {
         return std::string(text);
@@ -173,12 +204,19 @@ std::string WithKeptSpellings(std::string_view text, const std::vector<std::stri
 
 std::u32string FoldedCodePoints(std::string_view text) {
     std::u32string result;
-    result.reserve(text.size());
+    FoldedCodePoints(text, result);
+    return result;
+}
+
+void FoldedCodePoints(std::string_view text, std::u32string& result) {
+    result.clear();
     if (IsAscii(text)) {
-        for (const char c : text) {
-            result.push_back(static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
+        result.resize(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            result[i] = static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         }
-        return result;
+        return;
     }
     const icu::UnicodeString folded = FromUtf8(text).foldCase();
     for (std::int32_t i = 0; i < folded.length();) {
@@ -186,7 +224,6 @@ std::u32string FoldedCodePoints(std::string_view text) {
         result.push_back(static_cast<char32_t>(c));
         i += U16_LENGTH(c);
     }
-    return result;
 }
 
 }  // namespace versalo

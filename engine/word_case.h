@@ -15,6 +15,11 @@ namespace versalo {
 // that is not valid UTF-8 comes back unchanged.
 std::string EachWordCapital(std::string_view text);
 
+// The word rule on a name in place, where it is ASCII and the locale maps ASCII letters as the
+// ASCII table does: the text before end as EachWordCapital makes it, from end on lower case (a
+// file's extension with its dot). False, and nothing changed, where that does not hold.
+bool EachWordAsciiInPlace(std::string& name, std::size_t end);
+
 // Puts back the kept spellings: every whole word of text that equals one of kept without regard
 // to case (full case folding) is written as in kept. A kept word matches where the character
 // before it is neither a letter, a digit, a combining mark nor an apostrophe, and the character
@@ -23,5 +28,6 @@ std::string WithKeptSpellings(std::string_view text, const std::vector<std::stri
 
 // The text in full case folding, for matching without regard to case (ASCII: lower case).
 std::u32string FoldedCodePoints(std::string_view text);
+void FoldedCodePoints(std::string_view text, std::u32string& result);
 
 }  // namespace versalo

@@ -101,6 +101,16 @@ FAULTS = [
     ("the last result not shown in the idle window", "ui/main_window/main_form.cpp",
      "m_progress->setTextVisible(true);",
      ";"),
+    # Each word, the name scope and kept spellings.
+    ("an apostrophe starts a word (Don'T)", "engine/word_case.cpp",
+     "open = letter || (c >= '0' && c <= '9') || c == '\\'';",
+     "open = letter || (c >= '0' && c <= '9');"),
+    ("exclusion patterns matched with regard to case", "engine/name_scope.cpp",
+     "const std::u32string folded = FoldedCodePoints(name);",
+     "const std::u32string folded(name.begin(), name.end());"),
+    ("a folder given an extension", "engine/name_scope.cpp",
+     "const std::size_t dot = folder ? std::string_view::npos : ExtensionDot(name);",
+     "const std::size_t dot = ExtensionDot(name);"),
 ]
 
 HERE = os.path.dirname(os.path.abspath(__file__))

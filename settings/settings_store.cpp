@@ -21,13 +21,22 @@ constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 // In the order of enum class Setting.
-constexpr std::array<SettingInfo, 5> kSettings{{
+constexpr std::array<SettingInfo, 9> kSettings{{
     {"CaseType", 1, 0, 2},
     {"Floating", 1, 0, 2},
     {"Methode", 1, 0, 2},
     {"_Top", -1, kInt32Min, kInt32Max},
     {"_Left", -1, kInt32Min, kInt32Max},
+    {"Woerter", 0, 0, 1},
+    {"Namensteil", 0, 0, 2},
+    {"Eintraege", 0, 0, 2},
+    {"Tiefe", -1, -1, kInt32Max},
 }};
+
+QString ListKeyOf(ListSetting setting) {
+    return setting == ListSetting::Ausnehmen ? QStringLiteral("Versalo/Ausnehmen")
+                                             : QStringLiteral("Versalo/Behalten");
+}
 
 const SettingInfo& InfoOf(Setting setting) {
     return kSettings.at(static_cast<std::size_t>(setting));
@@ -57,6 +66,28 @@ std::int32_t ReadSetting(Setting setting) {
         return info.defaultValue;
     }
     return static_cast<std::int32_t>(number);
+}
+
+QStringList ReadListSetting(ListSetting setting) {
+    const QSettings store(SettingsFilePath(), QSettings::IniFormat);
+    const QVariant stored = store.value(ListKeyOf(setting));
+    if (stored.typeId() != QMetaType::QString) {
+        return {};
+    }
+    QStringList items;
+    for (const QString& item : stored.toString().split(QLatin1Char(';'))) {
+        if (!item.trimmed().isEmpty()) {
+            items.append(item.trimmed());
+        }
+    }
+    return items;
+}
+
+bool WriteListSetting(ListSetting setting, const QStringList& items) {
+    QSettings store(SettingsFilePath(), QSettings::IniFormat);
+    store.setValue(ListKeyOf(setting), items.join(QLatin1Char(';')));
+    store.sync();
+    return store.status() == QSettings::NoError;
 }
 
 bool WriteSetting(Setting setting, std::int32_t value) {

@@ -138,6 +138,11 @@ TEST(CaseRules, MapTheWholeNameOnceAndForAll) {
         {"istanbul", "İSTANBUL", CaseRule::kUpper, "tr"},
         {"ISTANBUL", "ıstanbul", CaseRule::kLower, "tr"},
         {"CAF\xC9", "CAF\xC9", CaseRule::kLower},  // not UTF-8: left as it is
+        // Each word: the tracker bugs of other tools (Don'T, I'Ll, DiseñO, ÉLan, ALL-CAPS kept).
+        {"don’t I'LL DISEÑO e\u0301LAN.Tar.GZ", "Don’t I'll Diseño E\u0301lan.Tar.gz", CaseRule::kEachWord},
+        {"ǆ a b-c_d(e)+f&g,h[i]1st", "ǅ A B-C_D(E)+F&G,H[I]1st", CaseRule::kEachWord},
+        {"ŉ ßa", "ʼn Ssa", CaseRule::kEachWord},
+        {"istanbul ili", "İstanbul İli", CaseRule::kEachWord, "tr"},
     };
     const icu::Locale saved = icu::Locale::getDefault();
     UErrorCode status = U_ZERO_ERROR;

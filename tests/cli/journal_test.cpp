@@ -2,12 +2,18 @@
 // the undo, lines added to the journal, and what the undo must leave. The journal is JSON Lines
 // that any parser reads; the undo as a dry run lists the same and changes nothing, and the real
 // undo, run from another folder, loses nothing.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 
 #include "tests/support/run.h"
 #include "tests/support/temp_tree.h"
@@ -24,11 +30,33 @@ struct JournalRow {
     std::string after;          // every path that is not a folder after the undo
     int status = 0;
     std::string report{};
+    std::string pattern{};  // rewritten in the journal before the lines are added (one field changed)
+    std::string replacement{};
+    bool userZxOrDroppedName = false;  // a ZX name that is the user's, or a second name the undo drops
 };
 
 void Rename(TempTree& tree, const std::string& from, const std::string& to) {
     std::filesystem::rename(tree.Path(from), tree.Path(to));
 }
+
+// A header of a run with the given fields, a folder line for the tree's root (numbers that match
+// nothing: the lines are refused for their names before that counts), and rename lines old > new.
+std::string Lines(const std::string& header, const std::string& renames) {
+    std::string lines =
+        "{\"journal\":\"versalo\"" + header + "}\n{\"folder\":1,\"path\":\"@\",\"dev\":1,\"ino\":1}\n";
+    for (const std::string& pair : Split(renames)) {
+        const std::size_t arrow = pair.find('>');
+        lines += "{\"folder\":1,\"ino\":1,\"old\":\"" + pair.substr(0, arrow) + "\",\"new\":\"" +
+                 pair.substr(arrow + 1) + "\"}\n";
+    }
+    return lines;
+}
+
+// Look-alikes that folding both names once took for case spellings: maße/MASSE, the ligature ﬃ,
+// the Kelvin sign; and a line another rule than the run's makes.
+const std::string kLookAlikes =
+    "MASSE.TXT>maße.txt|OFFICE>o\xEF\xAC\x83"
+    "ce|\xE2\x84\xAA>K|b.txt>B.TXT";
 
 // clang-format off
 const JournalRow kRows[] = {
@@ -56,6 +84,53 @@ const JournalRow kRows[] = {
     {"ALineThatIsNoCaseChange", "etc/passwd", "", nullptr,
      "{\"journal\":\"versalo\",\"version\":\"2.6.5\"}\n{\"folder\":\"@/etc\",\"old\":\"shadow\",\"new\":\"passwd\"}\n",
      "etc/passwd", 1, "keine Schreibweisen desselben Namens"},
+    // Only the run's rule in the run's locale counts; a journal without a rule: any of the three.
+    {"LookAlikesUnderTheRunsRule", "maße.txt|o\xEF\xAC\x83" "ce|K|B.TXT", "", nullptr,
+     Lines(",\"format\":3,\"rule\":\"lower\",\"locale\":\"de_DE\"", kLookAlikes),
+     "B.TXT|K|maße.txt|o\xEF\xAC\x83" "ce", 1, "nach der Regel des Laufs (Kleinbuchstaben, Gebietsschema 'de_DE')"},
+    {"LookAlikesWithoutARule", "maße.txt|o\xEF\xAC\x83" "ce|K", "", nullptr, Lines(",\"format\":2", kLookAlikes),
+     "K|maße.txt|o\xEF\xAC\x83" "ce", 1, "nach einer der drei Regeln"},
+    // Each recorded field on its own: the entry stays when one differs; another device number
+    // alone is a disk plugged in again, recognised by its file system's identity.
+    {"FolderInodeDiffers", "D/FILE.TXT", "D/FILE.TXT", nullptr, "", "D/file.txt", 1, "andere Inode-Nummer",
+     R"(("dev":\d+,"ino":)\d+)", "$011"},
+    {"EntryInodeDiffers", "D/FILE.TXT", "D/FILE.TXT", nullptr, "", "D/file.txt", 1, "ein anderer Eintrag als der umbenannte",
+     R"(("folder":1,"ino":)\d+)", "$011"},
+    {"FileSystemIdentityDiffers", "D/FILE.TXT", "D/FILE.TXT", nullptr, "", "D/file.txt", 1, "anderen Dateisystem",
+     R"("fsid":\d+)", "\"fsid\":1"},
+    {"DeviceNumberDiffersOnly", "D/FILE.TXT", "D/FILE.TXT", nullptr, "", "D/FILE.TXT", 0, "", R"("dev":\d+)", "\"dev\":1"},
+    {"BirthTimeDiffers", "D/FILE.TXT", "D/FILE.TXT", nullptr, "", "D/file.txt", 1, "andere Entstehungszeit",
+     R"("birth":\d+)", "\"birth\":1"},
+    // Renamed by the user after the run to a name beginning with ZX: not Versalo's.
+    {"UsersZxNameAfterTheRun", "zx81.rom", "-u|zx81.rom", [](TempTree& tree) { Rename(tree, "ZX81.ROM", "ZX81 (Sicherung).ROM"); },
+     "", "ZX81 (Sicherung).ROM", 1, "ZX81.ROM", {}, {}, true},
+    {"UsersZxNameEarlierJournal", "zx81.rom", "-u|zx81.rom", [](TempTree& tree) { Rename(tree, "ZX81.ROM", "ZX81 (Sicherung).ROM"); },
+     "", "ZX81 (Sicherung).ROM", 1, "ZX81.ROM", R"("format":3)", "\"format\":2", true},
+    // An earlier journal names no temporary names: one exactly in Versalo's pattern is taken back.
+    {"StrandedUnderATemporaryNameEarlierJournal", "FILE.TXT", "FILE.TXT", [](TempTree& tree) { Rename(tree, "file.txt", "ZX0123abcd.tmp"); },
+     "", "FILE.TXT", 0, "", R"("format":3)", "\"format\":2"},
+    {"ATemporaryNameNotRecorded", "FILE.TXT", "FILE.TXT", [](TempTree& tree) { Rename(tree, "file.txt", "ZX0123abcd.tmp"); },
+     "", "ZX0123abcd.tmp", 1, "file.txt", {}, {}, true},
+    // Recorded: the entry comes back; an empty temporary file of a stopped run goes; an entry
+    // under two names (stopped between link and unlink) keeps the old one.
+    {"RecordedTemporaryNames", "FILE.TXT", "FILE.TXT",
+     [](TempTree& tree) { Rename(tree, "file.txt", "ZX0123abcd.tmp"); std::ofstream(tree.Path("ZXzzzzzzzz.tmp")); },
+     "{\"temporary\":\"ZXzzzzzzzz.tmp\"}\n{\"temporary\":\"ZX0123abcd.tmp\"}\n", "FILE.TXT", 0, "", {}, {}, true},
+    {"StoppedBetweenLinkAndUnlink", "FILE.TXT", "FILE.TXT",
+     [](TempTree& tree) { std::filesystem::create_hard_link(tree.Path("file.txt"), tree.Path("FILE.TXT")); },
+     "", "FILE.TXT", 0, "", {}, {}, true},
+    {"StoppedBetweenLinkAndUnlinkOfATemporaryName", "FILE.TXT", "FILE.TXT",
+     [](TempTree& tree) { std::filesystem::create_hard_link(tree.Path("file.txt"), tree.Path("ZX0123abcd.tmp")); },
+     "{\"temporary\":\"ZX0123abcd.tmp\"}\n", "FILE.TXT", 0, "", {}, {}, true},
+    // Journals that cannot hurt: nested 100,000 levels deep, a line longer than the limit.
+    {"DeeplyNestedLine", "A.TXT", "A.TXT", nullptr, "{\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}\n", "A.TXT", 1, "journal:4': die Zeile ist nicht lesbar"},
+    {"OverlongLine", "A.TXT", "A.TXT", nullptr, "{\"x\":\"" + std::string(2 << 20, 'x') + "\"}\n", "A.TXT", 1, "länger als 1 MiB"},
+    // The rule's options that change what it makes are in the header: each word, name only, kept
+    // spellings come back; a line the recorded part would not make is refused.
+    {"WordsNamePartAndKeptSpellings", "M/paul mccartney live dvd.MKV|M/sub.dir/DON'T.TXT", "-w|--name-only|--keep=DVD|--keep=McCartney|--excl=x|--max-depth=2|M",
+     nullptr, "", "M/paul mccartney live dvd.MKV|M/sub.dir/DON'T.TXT"},
+    {"NotMadeByTheRecordedPart", "A b.txt", "", nullptr, Lines(",\"format\":3,\"rule\":\"words\",\"locale\":\"de_DE\",\"part\":\"name\"", "a b.TXT>A b.txt"),
+     "A b.txt", 1, "(jedes Wort groß, nur der Name, Gebietsschema 'de_DE')"},
 };
 // clang-format on
 
@@ -80,6 +155,12 @@ TEST_P(JournalTable, RunChangeUndo) {
     if (row.change != nullptr) {
         row.change(tree);
     }
+    if (!row.pattern.empty()) {
+        std::ifstream in(journal, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        std::ofstream(journal, std::ios::binary)
+            << std::regex_replace(text, std::regex(row.pattern), row.replacement);
+    }
     std::ofstream(journal, std::ios::app | std::ios::binary)
         << std::regex_replace(row.lines, std::regex("@"), tree.Root());
     const Snapshot before = tree.Snapshot();
@@ -92,7 +173,17 @@ TEST_P(JournalTable, RunChangeUndo) {
     EXPECT_EQ(dry.out, undo.out);
     EXPECT_EQ(dry.status, undo.status);
     EXPECT_EQ(Files(tree.Snapshot()), Split(row.after));
-    EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+    if (row.userZxOrDroppedName) {
+        const auto contents = [](const Snapshot& snapshot) {
+            std::set<std::string> all;
+            std::ranges::for_each(snapshot, [&](const auto& entry) { all.insert(entry.second); });
+            all.erase("");
+            return all;
+        };
+        EXPECT_EQ(contents(before), contents(tree.Snapshot()));
+    } else {
+        EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+    }
     EXPECT_NE(undo.err.find(row.report), std::string::npos) << row.report << " in:\n" << undo.err;
 }
 
@@ -102,6 +193,37 @@ INSTANTIATE_TEST_SUITE_P(Rows, JournalTable,
                              return std::get<0>(param.param).name +
                                     (std::get<1>(param.param) ? "_TwoMoves" : "_Direct");
                          });
+
+// Journals that are no regular file, or in use by another run, are refused at once, for a run and
+// for an undo, with the name quoted as the listing quotes it; nothing is renamed.
+TEST(JournalRefused, NoRegularFileOrLocked) {
+    TempTree tree;
+    TempTree journals;  // not read by a snapshot: a pipe would block it
+    tree.Build("A.TXT");
+    const std::string fifo = journals.Path("fifo\x1b[2J");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string locked = journals.Path("locked");
+    std::ofstream(locked) << "{\"journal\":\"versalo\",\"format\":3}\n";
+    const int lock = ::open(locked.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    for (const auto& [journal, reason] :
+         {std::pair<std::string, std::string>{"/dev/zero", "keine gewöhnliche Datei"},
+          {fifo, "keine gewöhnliche Datei"},
+          {locked, "ein anderer Lauf von Versalo benutzt es gerade"}}) {
+        for (const std::string option : {"--undo=", "--journal="}) {
+            std::vector<std::string> args{"versalo-cli", option + journal};
+            if (option == "--journal=") {
+                args.push_back("A.TXT");
+            }
+            const RunResult run = RunProgram(args, {.folder = tree.Root()});
+            EXPECT_EQ(run.status, 1) << journal;
+            EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+        }
+    }
+    ::close(lock);
+    EXPECT_EQ(Files(tree.Snapshot()), std::vector<std::string>{"A.TXT"});
+}
 
 }  // namespace
 }  // namespace versalo::test

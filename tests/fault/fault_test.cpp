@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -283,6 +284,142 @@ TEST(NoReplaceRefused, ARacingProgramNeverLosesItsFile) {
 
 INSTANTIATE_TEST_SUITE_P(Both, Methods, ::testing::Bool(),
                          [](const auto& param) { return param.param ? "TwoMoves" : "Direct"; });
+
+// ---- Undo that knows exactly what it renamed: identities across mounts, one run per journal ----
+
+ino_t InodeOf(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 ? status.st_ino : 0;
+}
+
+// An ext4 image made afresh on a loop device, mounted in dir; reason empty when it is.
+struct Ext4 {
+    Ext4(const std::string& image, const std::string& dir, bool make) : m_dir(dir) {
+        if (make) {
+            std::filesystem::remove(image);
+            RunProgram({"truncate", "-s", "8M", image});
+        }
+        const RunResult loop = RunProgram({"losetup", "--find", "--show", image});
+        m_loop = loop.out.substr(0, loop.out.find('\n'));
+        if (!root || loop.status != 0 || (make && RunProgram({"mkfs.ext4", "-q", image}).status != 0) ||
+            RunProgram({"mount", m_loop, dir}).status != 0) {
+            m_reason = "no ext4 image here (needs root and a loop device): " + loop.err;
+        }
+    }
+    void Detach() {
+        Unmount(m_dir);
+        WaitFor([&] { return m_loop.empty() || RunProgram({"losetup", "--detach", m_loop}).status == 0; });
+        m_loop.clear();
+    }
+    ~Ext4() { Detach(); }
+    std::string m_dir;
+    std::string m_loop;
+    std::string m_reason;
+};
+
+// Two images made the same way number their files the same way: the journal of the first renames
+// nothing on the second (even under the same device number), and the first, mounted again under
+// another device number, is still recognised by its file system's identity.
+TEST(UndoIdentity, TwoImagesMadeTheSameWay) {
+    constexpr int kRuns = 5;
+    int refused = 0;
+    int restored = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        TempTree tree;
+        tree.Folder("m");
+        const std::string mount = tree.Path("m");
+        auto first = std::make_unique<Ext4>(tree.Path("one"), mount, true);
+        if (!first->m_reason.empty()) {
+            GTEST_SKIP() << first->m_reason;
+        }
+        tree.Build("m/FOTOS/IMG_1.JPG|m/FOTOS/IMG_2.JPG|m/BERICHT.TXT");
+        const ino_t inode = InodeOf(tree.Path("m/FOTOS/IMG_1.JPG"));
+        ASSERT_EQ(
+            RunProgram({"versalo-cli", "--journal", tree.Path("j"), mount + "/FOTOS", mount + "/BERICHT.TXT"})
+                .status,
+            0);
+        first->Detach();
+        Ext4 second(tree.Path("two"), mount, true);
+        ASSERT_EQ(second.m_reason, "");
+        tree.Build("m/fotos/img_1.jpg|m/fotos/img_2.jpg|m/bericht.txt");
+        ASSERT_EQ(InodeOf(tree.Path("m/fotos/img_1.jpg")), inode);  // numbered alike
+        const Snapshot before = tree.Snapshot();
+        RunResult undo = RunProgram({"versalo-cli", "--undo", tree.Path("j")});
+        EXPECT_EQ(undo.status, 1);
+        EXPECT_NE(undo.err.find("anderen Dateisystem"), std::string::npos) << undo.err;
+        refused += tree.Snapshot() == before ? 1 : 0;
+        Ext4 again(tree.Path("one"), tree.Path("m"), false);  // second still holds its loop device
+        ASSERT_EQ(again.m_reason, "");
+        undo = RunProgram({"versalo-cli", "--undo", tree.Path("j")});
+        EXPECT_EQ(undo.status, 0) << undo.err;
+        restored += tree.Names("m") == Strings{"BERICHT.TXT", "FOTOS", "lost+found"} ? 1 : 0;
+        again.Detach();
+        second.Detach();
+    }
+    EXPECT_EQ(refused, kRuns);
+    EXPECT_EQ(restored, kRuns);
+}
+
+// exfat-fuse numbers entries in the order it meets them after a mount: undo goes by name, size
+// and time there, and says so of an entry that changed.
+TEST(UndoIdentity, ExfatAfterARemount) {
+    TempTree tree;
+    Exfat exfat(tree);
+    if (!exfat.m_reason.empty()) {
+        GTEST_SKIP() << exfat.m_reason;
+    }
+    tree.Build(Numbered(22, [](int i) { return "x/DATEI" + std::to_string(i) + ".TXT"; }) +
+               "|x/ORDNER/INNEN.TXT");
+    const std::string journal = tree.Path("j");
+    ASSERT_EQ(RunProgram({"versalo-cli", "--journal", journal, "."}, {.folder = exfat.m_dir}).status, 0);
+    Unmount(exfat.m_dir);
+    WaitFor([&] { return RunProgram({"mount.exfat-fuse", exfat.m_loop, exfat.m_dir}).status == 0; });
+    Strings names = tree.Names("x");
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {  // met in another order now
+        InodeOf(tree.Path("x/" + *name));
+    }
+    std::ofstream(tree.Path("x/datei7.txt"), std::ios::app) << "more";
+    const RunResult undo = RunProgram({"versalo-cli", "--undo", journal});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_NE(undo.err.find("'" + exfat.m_dir +
+                            "/datei7.txt': auf diesem Dateisystem (exFAT über FUSE) bleiben "
+                            "Inode-Nummern nicht"),
+              std::string::npos)
+        << undo.err;
+    EXPECT_EQ(undo.err.find("anderer Eintrag"), std::string::npos) << undo.err;
+    names = tree.Names("x");
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) { return n.starts_with("DATEI"); }),
+              21);
+    EXPECT_EQ(tree.Names("x/ORDNER"), Strings{"INNEN.TXT"});
+}
+
+// Two runs on one journal at once: the second refuses at once and renames nothing, so that no
+// lines interleave and undo takes back every rename of the first.
+TEST(UndoIdentity, TwoRunsOnOneJournal) {
+    constexpr int kRuns = 10;
+    int refusedClean = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        TempTree tree;
+        tree.Build(Numbered(1500, [](int i) { return (i < 1000 ? "A/F" : "B/F") + std::to_string(i); }));
+        const Snapshot before = tree.Snapshot();
+        const std::string journal = tree.Path("j");
+        Process first({"versalo-cli", "-v", "--journal", journal, "A"}, {.folder = tree.Root()});
+        ASSERT_TRUE(first.WaitUntilBlocked());  // holds the journal, its listing unread
+        const RunResult second =
+            RunProgram({"versalo-cli", "--journal", journal, "B"}, {.folder = tree.Root()});
+        EXPECT_EQ(first.Finish().status, 0);
+        refusedClean += second.status == 1 && second.err.find("benutzt es gerade") != std::string::npos &&
+                                tree.Names("B").front() == "F1000"
+                            ? 1
+                            : 0;
+        const RunResult undo = RunProgram({"versalo-cli", "--undo", journal});
+        EXPECT_EQ(undo.status, 0) << undo.err;
+        std::filesystem::remove(journal);
+        EXPECT_EQ(tree.Snapshot(), before);
+    }
+    EXPECT_EQ(refusedClean, kRuns);
+}
 
 }  // namespace
 }  // namespace versalo::test

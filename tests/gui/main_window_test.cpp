@@ -6,9 +6,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -27,6 +30,7 @@
 #include "ui/info_dialog/info_form.h"
 #include "ui/main_window/drop_zone.h"
 #include "ui/main_window/main_form.h"
+#include "ui/main_window/options_dialog.h"
 #include "ui/main_window/skipped_list.h"
 
 namespace versalo {
@@ -396,7 +400,63 @@ TEST(WindowCommandLine, IsReadBeforeAnyDisplayIsNeeded) {
         EXPECT_EQ(result.status, row.status) << row.arguments[0] << "\n" << result.err;
         EXPECT_TRUE(result.out.starts_with(row.out)) << row.arguments[0] << "\n" << result.out;
         EXPECT_NE(result.err.find(row.err), std::string::npos) << row.arguments[0] << "\n" << result.err;
+        for (const QString& line : QString::fromStdString(result.out).split(u'\n')) {
+            EXPECT_LE(line.size(), 79) << line.toStdString();  // wrapped for an 80-column terminal
+        }
     }
+}
+
+// The options set in their dialog (with its live example) apply to a drop, are told in the idle
+// window, are taken back by undo like any drop, and are kept for "versalo PATH...".
+TEST_F(WindowTest, OptionsFromTheirDialogApplyToADropAndToPathsOnTheCommandLine) {
+    TempTree tree;
+    tree.Build(
+        "Musik/don't stop me now.flac|Musik/paul mccartney live dvd.MKV|Musik/NODE_MODULES/X.JS|Neu/I'LL "
+        "BE.OGG");
+    auto before = tree.Snapshot();
+    Start();
+    Click(QStringLiteral("&Alternativ"));
+    QString example;
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<OptionsDialog*>(QApplication::activeModalWidget())) {
+            dialog->findChild<QComboBox*>(QStringLiteral("Woerter"))->setCurrentIndex(1);
+            dialog->findChild<QLineEdit*>(QStringLiteral("Ausnehmen"))->setText(QStringLiteral("node_*"));
+            dialog->findChild<QLineEdit*>(QStringLiteral("Behalten"))
+                ->setText(QStringLiteral("DVD;McCartney"));
+            example = dialog->findChild<QLabel*>(QStringLiteral("Beispiel"))->text();
+            dialog->accept();
+        }
+    });
+    chooser.start(5);
+    ASSERT_NE(UndoInMenu(), nullptr);
+    QAction* options = QApplication::activePopupWidget()->actions().at(1);
+    QApplication::activePopupWidget()->close();
+    options->trigger();
+    ASSERT_TRUE(ProcessUntil([&] { return !example.isEmpty(); }));
+    EXPECT_TRUE(
+        example.contains(QStringLiteral("paul mccartney live dvd.mkv  →  Paul McCartney Live DVD.mkv")))
+        << example.toStdString();
+    EXPECT_EQ(BarText(), QStringLiteral("jedes Wort · 1 Ausnahme · 2 Wörter behalten"));
+    EXPECT_TRUE(Zone()->toolTip().contains(QStringLiteral("ausgenommen: node_*")));
+    ASSERT_TRUE(Drop(&tree, {"Musik"}));
+    const Names named{"Don't Stop Me Now.flac", "NODE_MODULES", "Paul McCartney Live DVD.mkv"};
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Names("Musik") == named && Idle(); }));
+    EXPECT_EQ(tree.Names("Musik/NODE_MODULES"), Names{"X.JS"});
+    EXPECT_TRUE(BarText().startsWith(QStringLiteral("2 Namen geändert · jedes Wort")));
+    UndoInMenu()->trigger();
+    QApplication::activePopupWidget()->close();
+    ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot() == before && Idle(); }));
+    EXPECT_EQ(Stored("Woerter"), QStringLiteral("1"));
+
+    QProcess program;
+    program.start(QStringLiteral(VERSALO_WINDOW_PROGRAM), {QString::fromStdString(tree.Path("Neu"))});
+    for (int round = 0; round < 100 && tree.Names("Neu") != Names{"I'll Be.ogg"}; ++round) {
+        program.waitForFinished(100);
+    }
+    program.kill();
+    program.waitForFinished();
+    EXPECT_EQ(tree.Names("Neu"), Names{"I'll Be.ogg"});
 }
 
 }  // namespace

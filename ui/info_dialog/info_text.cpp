@@ -7,9 +7,16 @@ namespace versalo {
 
 namespace {
 
-const QString kProgramName = QStringLiteral("Versalo");
-const QString kDash = QStringLiteral(" \u2013 ");
-const QString kParagraph = QStringLiteral("\n\n");
+// Functions, not namespace-scope QStrings: nothing to construct before main() or in any order.
+QString ProgramName() {
+    return QStringLiteral("Versalo");
+}
+QString Dash() {
+    return QStringLiteral(" \u2013 ");
+}
+QString Paragraph() {
+    return QStringLiteral("\n\n");
+}
 
 QString SupportMail() {
     return QStringLiteral(VERSALO_SUPPORT_MAIL);
@@ -28,25 +35,25 @@ QString Bullet(const QString& sentence) {
 }  // namespace
 
 QString InfoText(const QString& year) {
-    return kProgramName + kDash + QStringLiteral("fixes Anpassen der Schreibweise von Dateien & Ordnern") +
-           Version() + kParagraph +  //
-           QStringLiteral("Copyright \u00a9 Quistel's Kistwerk 2001") + kDash + year + kParagraph +
-           QStringLiteral("Dieses Programm ist Freeware") + kDash +
-           QStringLiteral("Sie dürfen es kostenlos benutzen und unverändert weitergeben.") + kParagraph +
-           QStringLiteral("Gefällt Ihnen ") + kProgramName +
-           QStringLiteral("? Dann registrieren Sie sich bitte bei mir") + kDash +
+    return ProgramName() + Dash() + QStringLiteral("fixes Anpassen der Schreibweise von Dateien & Ordnern") +
+           Version() + Paragraph() +  //
+           QStringLiteral("Copyright \u00a9 Quistel's Kistwerk 2001") + Dash() + year + Paragraph() +
+           QStringLiteral("Dieses Programm ist Freeware") + Dash() +
+           QStringLiteral("Sie dürfen es kostenlos benutzen und unverändert weitergeben.") + Paragraph() +
+           QStringLiteral("Gefällt Ihnen ") + ProgramName() +
+           QStringLiteral("? Dann registrieren Sie sich bitte bei mir") + Dash() +
            QStringLiteral(
                "mit einem Betrag, den Sie selbst bestimmen. Damit sichern Sie sich meine "
                "Unterstützung und helfen, das Tool weiterzuentwickeln. Sie erhalten:") +
-           kParagraph +  //
+           Paragraph() +  //
            Bullet(QStringLiteral("schnelle Hilfe per E-Mail bei Fragen und Problemen.\n")) +
            Bullet(QStringLiteral(
                "kostenlose Sonderversionen mit zusätzlichen Funktionen, soweit es sie gibt.\n")) +
            Bullet(QStringLiteral("neue Versionen am Tag ihres Erscheinens per E-Mail an Ihre Adresse.")) +
-           kParagraph +  //
+           Paragraph() +  //
            QStringLiteral("Bitte gehen Sie nicht davon aus, dass sich schon genug andere registrieren") +
-           kDash + QStringLiteral("jede Registrierung zählt.") + kParagraph +  //
-           QStringLiteral("Vorschläge, wie sich ") + kProgramName +
+           Dash() + QStringLiteral("jede Registrierung zählt.") + Paragraph() +  //
+           QStringLiteral("Vorschläge, wie sich ") + ProgramName() +
            QStringLiteral(
                " verbessern lässt, sind mir jederzeit willkommen. Weitere Tools finden Sie auf "
                "meiner Web-Site ") +
@@ -54,11 +61,12 @@ QString InfoText(const QString& year) {
 }
 
 QString InfoCaption() {
-    return QStringLiteral("Info über ") + kProgramName;
+    return QStringLiteral("Info über ") + ProgramName();
 }
 
 QString MailTarget() {
-    return QStringLiteral("mailto:") + SupportMail() + QStringLiteral("?subject=") + kProgramName + Version();
+    return QStringLiteral("mailto:") + SupportMail() + QStringLiteral("?subject=") + ProgramName() +
+           Version();
 }
 
 QString NewsTarget() {

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "engine/paths.h"
 #include "settings/settings_store.h"
 #include "ui/desktop/window_placement.h"
 #include "ui/desktop/window_position.h"
@@ -68,6 +69,14 @@ int CheckValue(const QCheckBox* box) {
 
 void SetCheckValue(QCheckBox* box, int value) {
     box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+// What the idle progress bar shows after a batch: "123 Namen geändert", "1 Name geändert".
+QString ResultText(std::size_t renamed) {
+    if (renamed == 1) {
+        return QStringLiteral("1 Name geändert");
+    }
+    return QStringLiteral("%1 Namen geändert").arg(QLocale(QLocale::German).toString(qulonglong{renamed}));
 }
 
 void ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
@@ -173,6 +182,9 @@ void MainForm::CreateDropZone() {
     m_undoAction = new QAction(this);
     connect(m_undoAction, &QAction::triggered, this,
             [this] { QTimer::singleShot(0, this, [this] { RunUndo(); }); });
+    m_optionsAction = new QAction(QStringLiteral("&Optionen …"), this);
+    connect(m_optionsAction, &QAction::triggered, this,
+            [this] { QTimer::singleShot(0, this, [this] { ShowOptions(); }); });
     m_dropZone->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_dropZone, &QWidget::customContextMenuRequested, this, &MainForm::ShowUndoMenu);
     UpdateUndoAction();
@@ -189,13 +201,14 @@ void MainForm::RestoreSettings() {
             m_lower->setChecked(true);
             break;
         case CaseRule::kInitialCapital:
-        // CaseType holds 0 to 2 only; "each word" is kept apart from it (see case_rules.h).
-        case CaseRule::kEachWord:
+        case CaseRule::kEachWord:  // never stored as CaseType: Alternativ with Woerter=1
             m_initialCapital->setChecked(true);
             break;
     }
     SetCheckValue(m_onTop, ReadSetting(Setting::Floating));
     SetCheckValue(m_direct, ReadSetting(Setting::Methode));
+    m_dropOptions = DropOptions::Stored();
+    UpdateIdleText();
     RestoreWindowPosition(this);
 }
 
@@ -249,25 +262,49 @@ void MainForm::ShowInfo() {
     m_infoForm->ShowPlaced(onTop);
 }
 
-QString MainForm::ResultText(std::size_t renamed) {
-    if (renamed == 1) {
-        return QStringLiteral("1 Name geändert");
-    }
-    return QStringLiteral("%1 Namen geändert").arg(QLocale(QLocale::German).toString(qulonglong{renamed}));
-}
-
 void MainForm::ShowResult(const BatchResult& result) {
     // Until the next batch the empty bar tells what the last one did, so that a drop that needed
     // no message is seen to have worked, also without sound.
     if (result.started) {
-        m_progress->setFormat(ResultText(result.renamed));
-        m_progress->setTextVisible(true);
+        m_resultText = ResultText(result.renamed);
     }
+    UpdateIdleText();
+}
+
+void MainForm::UpdateIdleText() {
+    // Options that differ from their defaults are told at a glance, so that nobody is surprised
+    // by a drop that changed only extensions.
+    QStringList parts;
+    for (const QString& part : {m_resultText, m_dropOptions.Summary()}) {
+        if (!part.isEmpty()) {
+            parts << part;
+        }
+    }
+    m_progress->setFormat(parts.join(QStringLiteral(" · ")));
+    m_progress->setTextVisible(!parts.isEmpty() && !m_busy);
+    m_dropZone->setToolTip(m_dropOptions.Description());
+}
+
+void MainForm::ShowOptions() {
+    if (m_busy) {
+        return;
+    }
+    OptionsDialog dialog(m_dropOptions, m_caseRule, m_lastDropped, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    m_dropOptions = dialog.Chosen();
+    if (!m_dropOptions.Store() && !m_settingsLostTold) {
+        m_settingsLostTold = true;
+        QTimer::singleShot(0, this, &MainForm::TellSettingsNotWritten);
+    }
+    UpdateIdleText();
 }
 
 BatchOptions MainForm::Options(RenameListener* listener) const {
     BatchOptions options;
-    options.caseRule = m_caseRule;
+    options.caseRule = m_dropOptions.RuleFor(m_caseRule);
+    options.scope = m_dropOptions.scope;
     options.method = m_method;
     options.listener = listener;
     return options;
@@ -280,7 +317,12 @@ BatchResult MainForm::RunDrop(const DropData& drop, std::optional<CaseRule> rule
     UndoRecord record;
     BatchOptions options = Options(&record);
     if (rule) {
-        options.caseRule = *rule;
+        options.caseRule = *rule;  // for this drop only; the window's choice stays
+    }
+    record.SetRule(options.caseRule, options.scope);  // undo checks each line against them
+    if (!drop.paths.empty()) {
+        const std::string& last = drop.paths.back();
+        m_lastDropped = QString::fromStdString(SplitLastComponent(WithoutTrailingSlashes(last)).leaf);
     }
     BatchResult result = ProcessDrop(drop, *this, options);
     if (result.started) {
@@ -320,6 +362,7 @@ void MainForm::ShowUndoMenu(const QPoint& dropZonePosition) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(m_undoAction);
+    menu->addAction(m_optionsAction);
     menu->popup(m_dropZone->mapToGlobal(dropZonePosition));
 }
 

@@ -13,6 +13,7 @@
 #include "engine/undo.h"
 #include "settings/settings_store.h"
 #include "ui/desktop/shell_open.h"
+#include "ui/main_window/options_dialog.h"
 
 class QAction;
 class QCheckBox;
@@ -51,9 +52,6 @@ public:
     // nothing left to take back: an undo cannot itself be undone.
     BatchResult RunUndo();
 
-    // The text the idle progress bar shows after a batch ("123 Namen geändert").
-    static QString ResultText(std::size_t renamed);
-
     // BatchHost: what a batch does to the window.
     void SetBusy(bool busy) override;
     void SetProgress(float percent) override;
@@ -87,6 +85,9 @@ private:
     BatchOptions Options(RenameListener* listener) const;
     void UpdateUndoAction();
     void ShowUndoMenu(const QPoint& dropZonePosition);
+    void ShowOptions();
+    // The idle bar: the last result and what the options change; the drop zone's tooltip.
+    void UpdateIdleText();
 
     UrlOpener m_open;
     QRadioButton* m_upper = nullptr;
@@ -101,6 +102,10 @@ private:
     QGroupBox* m_dropFrame = nullptr;
     DropZone* m_dropZone = nullptr;
     QAction* m_undoAction = nullptr;
+    QAction* m_optionsAction = nullptr;
+    DropOptions m_dropOptions;
+    QString m_resultText;           // the last batch's result, until the next one
+    QString m_lastDropped;          // the name of the last dropped item, for the options' example
     QPointer<InfoForm> m_infoForm;  // the open info dialog; it deletes itself when closed
 
     CaseRule m_caseRule = CaseRule::kLower;
