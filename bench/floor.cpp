@@ -2,9 +2,11 @@
 // lower-case name. It reads each folder's listing with getdents64, renames the entries relative
 // to the folder's descriptor with renameat2(RENAME_NOREPLACE), and walks the subfolders the same
 // way (last found first, dot-names skipped), as versalo-cli does. Names are lowered as ASCII only,
-// and nothing is reported: the bench's tree holds ASCII names only.
+// and nothing is reported: the bench's tree holds ASCII names only. With --words it gives every
+// name the word rule instead (ASCII: a letter after a letter, digit or apostrophe small, every other
+// letter capital, a file's extension small), the floor for versalo-cli -w.
 //
-// Usage: versalo_bench_floor FOLDER
+// Usage: versalo_bench_floor [--words] FOLDER
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -24,13 +26,25 @@ struct Entry {
 
 long g_renamed = 0;
 long g_failed = 0;
+bool g_words = false;
 
-std::string AsciiLower(const std::string& name) {
+std::string AsciiLower(const std::string& name, bool folder) {
     std::string lower = name;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
+    std::size_t end = 0;  // the word rule up to here, lower case from here on
+    if (g_words) {
+        const std::size_t dot = name.rfind('.');
+        end = folder || dot == std::string::npos || dot == 0 || dot + 1 == name.size() ? name.size() : dot;
+    }
+    bool open = false;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        char& c = lower[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (i < end && letter && !open && c >= 'a') {
+            c = static_cast<char>(c - 'a' + 'A');
+        } else if ((i >= end || open) && c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c - 'A' + 'a');
         }
+        open = letter || (c >= '0' && c <= '9') || c == '\'';
     }
     return lower;
 }
@@ -54,7 +68,7 @@ void Walk(int dirfd) {
     std::vector<std::string> subfolders;
     for (const Entry& entry : entries) {
         std::string current = entry.name;
-        std::string lower = AsciiLower(entry.name);
+        std::string lower = AsciiLower(entry.name, entry.folder);
         if (lower != entry.name) {
             if (::renameat2(dirfd, entry.name.c_str(), dirfd, lower.c_str(), RENAME_NOREPLACE) == 0) {
                 current = std::move(lower);
@@ -81,13 +95,15 @@ void Walk(int dirfd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Aufruf: %s ORDNER\n", argv[0]);
+    g_words = argc == 3 && std::string(argv[1]) == "--words";
+    if (argc != 2 + (g_words ? 1 : 0)) {
+        std::fprintf(stderr, "Aufruf: %s [--words] ORDNER\n", argv[0]);
         return 2;
     }
-    const int root = ::open(argv[1], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const char* folder = argv[argc - 1];
+    const int root = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (root < 0) {
-        std::perror(argv[1]);
+        std::perror(folder);
         return 1;
     }
     Walk(root);

@@ -199,6 +199,8 @@ std::uint64_t FileSystemId(int fd) {
 namespace {
 
 constexpr long kFuseMagic = 0x65735546;
+constexpr long kMsdosMagic = 0x4d44;
+constexpr long kExfatMagic = 0x2011BAB0;
 
 // The file system type and source of the mount of device dev, from /proc/self/mountinfo.
 bool MountOf(dev_t dev, std::string& type, std::string& source) {
@@ -232,11 +234,12 @@ bool InodeLifetime::Lasting(int fd, dev_t dev) {
     bool lasting = true;
     std::string type;
     std::string source;
-    // A FUSE file system on a block device is exfat-fuse or ntfs-3g; NTFS keeps its record
-    // numbers, exfat-fuse numbers entries afresh on each mount. What cannot be told is taken for
-    // exFAT: weaker checks by name, size and time rather than wrong ones by number.
-    if (::fstatfs(fd, &info) == 0 && info.f_type == kFuseMagic && MountOf(dev, type, source) &&
-        type == "fuseblk") {
+    if (::fstatfs(fd, &info) == 0 && (info.f_type == kMsdosMagic || info.f_type == kExfatMagic)) {
+        lasting = false;  // the kernel's FAT and exFAT number entries afresh on each mount too
+    } else if (info.f_type == kFuseMagic && MountOf(dev, type, source) && type == "fuseblk") {
+        // A FUSE file system on a block device is exfat-fuse or ntfs-3g; NTFS keeps its record
+        // numbers, exfat-fuse numbers entries as it meets them. What cannot be told is taken for
+        // exFAT: weaker checks by name, size and time rather than wrong ones by number.
         char boot[11] = {};
         const int device = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         lasting = device >= 0 && ::pread(device, boot, sizeof boot, 0) == sizeof boot &&

@@ -30,8 +30,8 @@ bool StatEntry(int dirfd, const std::string& name, EntryStatus& status);
 // stays when a disk comes back under another device number; 0 where the file system gives none.
 std::uint64_t FileSystemId(int fd);
 
-// False where the file system's inode numbers do not last across a mount: exfat-fuse hands them
-// out in the order it meets entries. Answers are kept per device.
+// False where the file system's inode numbers do not last across a mount: exfat-fuse and the
+// kernel's FAT and exFAT hand them out in the order they meet entries. Answers are kept per device.
 class InodeLifetime {
 public:
     bool Lasting(int fd, dev_t dev);

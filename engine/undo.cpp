@@ -222,8 +222,8 @@ Match Compare(const UndoStep& step, bool lasting, const EntryStatus& status) {
 }
 
 constexpr const char* kNumbersDoNotLast =
-    "auf diesem Dateisystem (exFAT über FUSE) bleiben Inode-Nummern nicht über ein erneutes "
-    "Einhängen erhalten";
+    "auf diesem Dateisystem (FAT, exFAT) bleiben Inode-Nummern nicht über ein erneutes Einhängen "
+    "erhalten";
 
 std::string MismatchReason(Match match, bool otherDevice) {
     switch (match) {
@@ -325,8 +325,9 @@ int StepFolder(const UndoStep& step, const std::string& path, UndoState& state, 
     }
     // A disk plugged in again may come back under another device number: its file system's
     // identity tells it apart from another disk numbered the same way. Without one, the inode
-    // numbers of folder and entry must do.
-    if (step.fsid != 0) {
+    // numbers of folder and entry must do. FAT and exFAT derive it from the device number, which
+    // a disk plugged in again need not get back; there name, size and time decide.
+    if (step.fsid != 0 && step.inodesLast) {
         if (FileSystemId(dirfd) != step.fsid) {
             ctx.skipped.Add(path,
                             "der Ordner liegt auf einem anderen Dateisystem als beim Umbenennen "

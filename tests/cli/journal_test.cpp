@@ -39,15 +39,23 @@ void Rename(TempTree& tree, const std::string& from, const std::string& to) {
     std::filesystem::rename(tree.Path(from), tree.Path(to));
 }
 
-// A header of a run with the given fields, a folder line for the tree's root (numbers that match
-// nothing: the lines are refused for their names before that counts), and rename lines old > new.
+// A header of a run with the given fields and rename lines old > new in the tree's root, in the
+// earliest line format (no numbers to check: only the names decide), each byte one character.
 std::string Lines(const std::string& header, const std::string& renames) {
-    std::string lines =
-        "{\"journal\":\"versalo\"" + header + "}\n{\"folder\":1,\"path\":\"@\",\"dev\":1,\"ino\":1}\n";
+    const auto bytes = [](const std::string& name) {
+        std::string text;
+        for (const char c : name) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(c));
+            text += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : std::string(escaped);
+        }
+        return text;
+    };
+    std::string lines = "{\"journal\":\"versalo\"" + header + "}\n";
     for (const std::string& pair : Split(renames)) {
         const std::size_t arrow = pair.find('>');
-        lines += "{\"folder\":1,\"ino\":1,\"old\":\"" + pair.substr(0, arrow) + "\",\"new\":\"" +
-                 pair.substr(arrow + 1) + "\"}\n";
+        lines += "{\"folder\":\"@\",\"old\":\"" + bytes(pair.substr(0, arrow)) + "\",\"new\":\"" +
+                 bytes(pair.substr(arrow + 1)) + "\"}\n";
     }
     return lines;
 }

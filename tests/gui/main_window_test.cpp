@@ -443,7 +443,9 @@ TEST_F(WindowTest, OptionsFromTheirDialogApplyToADropAndToPathsOnTheCommandLine)
     const Names named{"Don't Stop Me Now.flac", "NODE_MODULES", "Paul McCartney Live DVD.mkv"};
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names("Musik") == named && Idle(); }));
     EXPECT_EQ(tree.Names("Musik/NODE_MODULES"), Names{"X.JS"});
-    EXPECT_TRUE(BarText().startsWith(QStringLiteral("2 Namen geändert · jedes Wort")));
+    EXPECT_EQ(
+        BarText(),
+        QStringLiteral("2 Namen geändert, 1 ausgenommen · jedes Wort · 1 Ausnahme · 2 Wörter behalten"));
     UndoInMenu()->trigger();
     QApplication::activePopupWidget()->close();
     ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot() == before && Idle(); }));

@@ -266,7 +266,10 @@ void MainForm::ShowResult(const BatchResult& result) {
     // Until the next batch the empty bar tells what the last one did, so that a drop that needed
     // no message is seen to have worked, also without sound.
     if (result.started) {
-        m_resultText = ResultText(result.renamed);
+        // Excluded entries are no failure, but the count says that the options left some out.
+        m_resultText =
+            ResultText(result.renamed) +
+            (result.excluded > 0 ? QStringLiteral(", %1 ausgenommen").arg(result.excluded) : QString());
     }
     UpdateIdleText();
 }
