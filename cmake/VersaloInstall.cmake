@@ -60,6 +60,10 @@ if(VERSALO_BUILD_GUI)
                    "${VERSALO_PACKAGING_OUT}/${VERSALO_APPSTREAM_ID}.metainfo.xml" @ONLY)
     install(FILES "${VERSALO_PACKAGING_OUT}/${VERSALO_APPSTREAM_ID}.metainfo.xml"
             DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+
+    # The right-click menus of Dolphin, Nautilus, Nemo, Thunar, PCManFM-Qt and Caja.
+    include("${VERSALO_PACKAGING_DIR}/menus/menus.cmake")
+    versalo_menus("${VERSALO_PACKAGING_OUT}/menus")
 endif()
 
 # The manual pages are German, as the programs are. They go under de/ and, since the programs
@@ -115,6 +119,11 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${VERSALO_WEB_HOST}/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The help page and the info dialog's links open with the desktop's standard opener.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The Nautilus menu is one small Python file that only nautilus-python reads; it stays in this
+# package rather than a package of its own, and GNOME users are pointed to nautilus-python.
+if(TARGET versalo)
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-nautilus")
+endif()
 # Qt loads its platform plugin and the JPEG reader for the info picture at run time, so
 # dpkg-shlibdeps cannot see them. The window's layout is measured for Arial; without
 # Liberation Sans, its metric twin, fontconfig picks a wider font and captions are clipped.

@@ -33,6 +33,9 @@ test_set=(
     # The fault suite stops the command line at chosen system calls with strace.
     strace
     python3
+    # The menus test reads and starts the file managers' menu files with GLib and GIO and loads
+    # the Nautilus extension with nautilus-python.
+    python3-gi gir1.2-glib-2.0 python3-nautilus
 )
 
 case "${1:-}" in

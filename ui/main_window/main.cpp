@@ -35,8 +35,9 @@ int main(int argc, char* argv[]) {
     if (!commandLine.paths.empty()) {
         // Paths handed over by a file manager ("Öffnen mit") or a terminal are one drop, run as
         // soon as the window is up, exactly like paths dropped on the drop zone.
-        QTimer::singleShot(0, &form, [&form, paths = commandLine.paths] {
-            form.RunDrop(versalo::DropData{true, paths});
+        // A rule given on the command line counts for this drop only.
+        QTimer::singleShot(0, &form, [&form, paths = commandLine.paths, rule = commandLine.rule] {
+            form.RunDrop(versalo::DropData{true, paths}, rule);
         });
     }
     return QApplication::exec();

@@ -313,12 +313,15 @@ BatchOptions MainForm::Options(RenameListener* listener) const {
     return options;
 }
 
-BatchResult MainForm::RunDrop(const DropData& drop) {
+BatchResult MainForm::RunDrop(const DropData& drop, std::optional<CaseRule> rule) {
     if (m_busy) {
         return {};
     }
     UndoRecord record;
-    const BatchOptions options = Options(&record);
+    BatchOptions options = Options(&record);
+    if (rule) {
+        options.caseRule = *rule;  // for this drop only; the window's choice stays
+    }
     record.SetRule(options.caseRule, options.scope);  // undo checks each line against them
     if (!drop.paths.empty()) {
         const std::string& last = drop.paths.back();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <QIcon>
@@ -44,7 +45,8 @@ public:
 
     // The batch for a drop; the drop zone calls it right after its drop event has returned. What
     // it renames is kept, so that it can be taken back. Refused while a batch runs.
-    BatchResult RunDrop(const DropData& drop);
+    // rule, when given, is used instead of the chosen one, which stays as it is.
+    BatchResult RunDrop(const DropData& drop, std::optional<CaseRule> rule = std::nullopt);
 
     // Takes back the renames of the last drop, newest first, like a batch. Afterwards there is
     // nothing left to take back: an undo cannot itself be undone.

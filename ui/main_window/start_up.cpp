@@ -22,9 +22,16 @@ std::string WindowHelpText() {
            "wären sie zusammen auf das Fenster gezogen worden: mit der Schreibweise und der\n"
            "Art (Direkt oder über einen vorläufigen Namen), die im Fenster eingestellt\n"
            "sind, und mit derselben Meldung am Ende. So wirkt auch \"Öffnen mit Versalo\" im\n"
-           "Dateimanager. Für Skripte und das Terminal gibt es versalo-cli.\n"
+           "Dateimanager. Mit -l, -u, -c oder -w bekommen die PFADE dieses Aufrufs diese\n"
+           "Schreibweise statt der eingestellten, die dabei bleibt, wie sie ist; so rufen\n"
+           "die Kontextmenüs der Dateimanager (\"Groß-/Kleinschreibung\") Versalo auf.\n"
+           "Für Skripte und das Terminal gibt es versalo-cli.\n"
            "\n"
            "Optionen:\n"
+           "  -l, --lower      die PFADE alles klein schreiben\n"
+           "  -u, --upper      die PFADE alles groß schreiben\n"
+           "  -c, --capital    erstes Zeichen groß, alles Weitere klein\n"
+           "  -w, --words      jedes Wort mit großem Anfangsbuchstaben, sonst klein\n"
            "  -h, --help       diese Hilfe zeigen und beenden\n"
            "  -V, --version    die Versionsnummer zeigen und beenden\n"
            "  --               alles Weitere sind Pfade, auch wenn es mit '-' beginnt\n"
@@ -50,6 +57,10 @@ namespace {
 constexpr option kLongOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
+    {"lower", no_argument, nullptr, 'l'},
+    {"upper", no_argument, nullptr, 'u'},
+    {"capital", no_argument, nullptr, 'c'},
+    {"words", no_argument, nullptr, 'w'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -74,9 +85,10 @@ bool Exists(const char* path) {
 // The German reason getopt_long's refusal of argument stands for, in versalo-cli's words.
 std::string OptionError(std::string_view argument, int letter) {
     if (argument.starts_with("--")) {
-        if (letter == 'h' || letter == 'V') {
-            return std::string("die Option ") + (letter == 'h' ? "'--help'" : "'--version'") +
-                   " erlaubt keinen Wert";
+        for (const option& known : kLongOptions) {
+            if (known.name != nullptr && known.val == letter) {
+                return "die Option " + ShellQuoted(std::string("--") + known.name) + " erlaubt keinen Wert";
+            }
         }
         const std::string_view bare = argument.substr(0, argument.find('='));
         return "unbekannte Option " + ShellQuoted(bare);
@@ -95,16 +107,32 @@ bool ReadOwnOptions(const std::string& argument, WindowCommandLine& commandLine,
     optind = 0;  // start afresh
     bool help = false;
     bool version = false;
-    for (int letter = 0; (letter = ::getopt_long(2, argv, "+hV", kLongOptions, nullptr)) != -1;) {
-        if (letter == 'h' || letter == 'V') {
-            (letter == 'h' ? help : version) = true;
-            continue;
+    std::optional<CaseRule> rule;
+    for (int letter = 0; (letter = ::getopt_long(2, argv, "+hVlucw", kLongOptions, nullptr)) != -1;) {
+        switch (letter) {
+            case 'h':
+            case 'V':
+                (letter == 'h' ? help : version) = true;
+                continue;
+            case 'l':
+            case 'u':
+            case 'c':
+            case 'w':
+                rule = letter == 'l'   ? CaseRule::kLower
+                       : letter == 'u' ? CaseRule::kUpper
+                       : letter == 'c' ? CaseRule::kInitialCapital
+                                       : CaseRule::kEachWord;
+                continue;
+            default:
+                error = OptionError(argument, optopt);
+                return false;
         }
-        error = OptionError(argument, optopt);
-        return false;
     }
     commandLine.help = commandLine.help || help;
     commandLine.version = commandLine.version || version;
+    if (rule) {
+        commandLine.rule = rule;
+    }
     return true;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "engine/case_rules.h"
 
 namespace versalo {
 
@@ -15,6 +18,9 @@ struct WindowCommandLine {
     bool version = false;
     std::string error;  // a German reason when an argument is not understood; then nothing else counts
     std::vector<std::string> paths;  // to rename as one drop, byte for byte, in their order
+    // -l, -u, -c, -w (the last one counts): the rule for these paths instead of the window's; the
+    // window's own choice and the stored setting stay as they are. The file managers' menus use it.
+    std::optional<CaseRule> rule;
     // What the application object may see: the program's name, then only the Qt options of a
     // short fixed list (-platform NAME, -style NAME, ...) with their values.
     std::vector<std::string> qtArguments;
