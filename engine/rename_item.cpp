@@ -99,8 +99,9 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
     // A name given without a folder is shown as it was given, not as "./name".
     const std::string shownParent = path.find('/') == std::string::npos ? std::string() : split.parent;
     FileSystemNotes notes;  // the moves of this one entry try the no-replace flag once
-    const EntryNames entry = RenameEntry(dirfd, shownParent, split.leaf, ctx.method == RenameMethod::kTwoMoves,
-                                         ctx, names, paths.wasFolder, &notes);
+    const EntryNames entry =
+        RenameEntry(dirfd, shownParent, split.leaf, ctx.method == RenameMethod::kTwoMoves, ctx, names,
+                    paths.wasFolder, &notes);
     paths.missing = entry.vanished;
     if (ctx.dryRun && entry.shown != split.leaf) {
         ctx.dryRunRenamed.insert({item.st_dev, item.st_ino});

@@ -95,9 +95,10 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
         }
         // The kind is asked before the rename only where it decides the new name.
         const bool folder = ctx.kindMatters && IsFolder(dirfd, name, type);
-        EntryNames current = ctx.scope.Renames(folder) ? RenameEntry(dirfd, folderPath, name, /*twoMove=*/false,
-                                                                     ctx, listing, folder, &notes)
-                                                       : EntryNames{name, name};
+        EntryNames current =
+            ctx.scope.Renames(folder)
+                ? RenameEntry(dirfd, folderPath, name, /*twoMove=*/false, ctx, listing, folder, &notes)
+                : EntryNames{name, name};
         if (enter && !current.vanished &&
             (ctx.kindMatters ? folder : IsFolder(dirfd, current.existing, type))) {
             subfolders.push_back(std::move(current));
@@ -153,8 +154,8 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
         }
         path = childPath;
         const int depth = top.depth + 1;
-        stack.push_back(
-            {child, path.size(), RenameListing(child, path, ctx, device, depth + 1, notes), firstLevel, depth});
+        stack.push_back({child, path.size(), RenameListing(child, path, ctx, device, depth + 1, notes),
+                         firstLevel, depth});
     }
 }
 

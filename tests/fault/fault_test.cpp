@@ -25,13 +25,13 @@ using Strings = std::vector<std::string>;
 const bool root = ::geteuid() == 0;
 constexpr const char* kNoLeakCheck = "ASAN_OPTIONS=detect_leaks=0";  // LeakSanitizer refuses a tracer
 
-// Runs versalo-cli under strace, which acts at a system call: spec is "call:action:when=n", and
+// Runs versalo-cli under strace, which acts at a system call: injection is "call:action:when=n", and
 // only calls on the file "only" count when it is given.
-RunResult Strace(const std::string& spec, Strings args, const std::string& folder,
+RunResult Strace(const std::string& injection, Strings args, const std::string& folder,
                  const std::string& only = "") {
-    const std::string call = "trace=" + spec.substr(0, spec.find(':'));
-    args.insert(args.begin(),
-                {"strace", "-f", "-o", "/dev/null", "-e", call, "-e", "inject=" + spec, VERSALO_CLI_BUILT});
+    const std::string call = "trace=" + injection.substr(0, injection.find(':'));
+    args.insert(args.begin(), {"strace", "-f", "-o", "/dev/null", "-e", call, "-e", "inject=" + injection,
+                               VERSALO_CLI_BUILT});
     if (!only.empty()) {
         args.insert(args.begin() + 1, {"-P", only});
     }
