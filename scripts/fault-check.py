@@ -357,7 +357,8 @@ def main(argv):
                 if run(["cmake", "--build", build, "--parallel", jobs], work, log) != 0:
                     print(f"{number:2}. {fault[0]}: NOT APPLIED, the changed line does not build")
                     continue
-                if run(ctest, work, log) != 0:
+                # The first failing test is enough to call the fault caught.
+                if run(ctest + ["--stop-on-failure"], work, log) != 0:
                     caught += 1
                     names = failed_tests(log)
                     shown = ", ".join(names[:3]) + (f" and {len(names) - 3} more" if len(names) > 3 else "")
