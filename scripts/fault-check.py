@@ -16,7 +16,8 @@ fault whose line is missing or found twice (the code changed under it) stops the
 status 2 and its number, before anything is built. The test command runs --check, so that a change
 that leaves a fault behind fails at once instead of turning that fault into a silent gap.
 
-Takes about a minute per fault on two cores (a build and the whole suite each). Not part of CI.
+Takes about a minute per fault on two cores (a build, then the suite up to its first failure).
+Not part of CI; the test command runs only --check.
 
 A faulty program can walk out of its test folder (a fault that lets the walk enter "..", or follow
 a link, renames whatever it reaches). So the script runs itself in a mount namespace of its own in
