@@ -110,6 +110,30 @@ TEST_P(Methods, ExfatRenamesCaseOnlyInPlaceAndFindsAGivenSpelling) {
     EXPECT_NE(run.err.find("der neue Name 'STRASSE' ist bereits vergeben"), std::string::npos) << run.err;
 }
 
+// A file system that answers a case-only rename with success and keeps the old spelling (some FAT
+// and SMB set-ups), played by a preloaded shim on exFAT, which ignores case as they do.
+TEST_P(Methods, ExfatKeepingTheOldSpellingIsReportedAsNotRenamed) {
+    TempTree tree;
+    Exfat exfat(tree);
+    if (!exfat.m_reason.empty()) {
+        GTEST_SKIP() << exfat.m_reason;
+    }
+    tree.Build("x/README.TXT");
+    const char* asan = std::getenv("ASAN_OPTIONS");  // a preloaded library does not come first
+    const RunResult run = Cli(tree, {"README.TXT"}, "x",
+                              {.env = {"LD_PRELOAD=" VERSALO_KEEP_SHIM, "VERSALO_TEST_KEEP=README.TXT",
+                                       std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                                           ":verify_asan_link_order=0"}});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(tree.Names("x"), Strings{"README.TXT"});
+    EXPECT_NE(
+        run.err.find("'README.TXT': das Dateisystem hat die Umbenennung gemeldet, aber die Schreibweise "
+                     "nicht geändert (es unterscheidet Groß- und Kleinschreibung nicht); der Eintrag "
+                     "heißt weiter 'README.TXT'"),
+        std::string::npos)
+        << run.err;
+}
+
 // The name is taken by another program after the program looked: for the direct method right
 // before its rename, for two moves between the first and the second move, so that the entry has
 // to be moved back from its temporary name.
