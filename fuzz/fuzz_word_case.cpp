@@ -32,7 +32,8 @@ void Check(bool holds, const char* what) {
 }
 
 // Full case folding (Turkic where the locale is) in canonical decomposition, without the combining
-// dot above that Turkish and Lithuanian case mappings add or drop beside an i.
+// dot above that Turkish and Lithuanian case mappings add or drop beside an i, and with the dotless
+// ı taken as i: its capital is I, which folds to i outside Turkic, while ı folds to itself.
 icu::UnicodeString Folded(std::string_view text, bool turkic) {
     icu::UnicodeString unicode =
         icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
@@ -40,7 +41,8 @@ icu::UnicodeString Folded(std::string_view text, bool turkic) {
     const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
     unicode.foldCase(turkic ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT);
     unicode = nfd->normalize(unicode, status);
-    return unicode.findAndReplace(icu::UnicodeString(static_cast<UChar32>(0x0307)), icu::UnicodeString());
+    unicode.findAndReplace(icu::UnicodeString(static_cast<UChar32>(0x0307)), icu::UnicodeString());
+    return unicode.findAndReplace(icu::UnicodeString(static_cast<UChar32>(0x0131)), icu::UnicodeString(u'i'));
 }
 
 }  // namespace
