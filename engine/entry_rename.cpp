@@ -87,16 +87,10 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
                         "der Name ist kein gültiges UTF-8 und bleibt, wie er ist");
         return {name, name};
     }
-    if (!ctx.dryRun && name.starts_with(kTempPrefix) && DropTemporaryLink(dirfd, name, names)) {
-        names.erase(name);
-        return {name, name, /*vanished=*/true};
-    }
     const std::string newName = ctx.Converted(name, folder);
     FolderRenameResult result;
     const bool taken =
         newName != name && names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName));
-    // Both names listed and one file under both: a move by link and unlink cut off in between.
-    const bool halfDone = taken && !ctx.dryRun && HalfDoneMove(dirfd, name, newName);
     if (ctx.dryRun && newName != name && ctx.DryRunRenamed(dirfd, name)) {
         // A dropped item that the dry run has renamed already, met again by the walk of a folder
         // dropped later: the real run finds it under its new name, with nothing left to change.
@@ -104,7 +98,7 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
         return {name, name, /*vanished=*/true};
     } else if (newName == name) {
         result = {RenameStatus::kUnchanged, 0, name, {}};
-    } else if (taken && !halfDone) {
+    } else if (taken) {
         result = {RenameStatus::kCollision, EEXIST, name, {}};
     } else if (ctx.dryRun) {
         // What the real run would hear from the file system, where a dry run can know it: a name
@@ -123,21 +117,17 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
                             "nicht umbenannt, da das Journal nicht geschrieben werden kann");
             return {name, name};
         }
-        if (halfDone) {
-            result = FinishHalfDoneMove(dirfd, name, newName);
-        } else {
-            const auto ask = [&](const std::string& temporary) {
-                return ctx.listener->Temporary({folderPath, name, newName, dirfd}, temporary) ==
-                       BeforeRename::kGo;
-            };
-            RenameHelp help;
-            help.notes = notes;
-            if (ctx.listener != nullptr) {
-                // One reference captured: the function holds it without an allocation per entry.
-                help.temporary = [&ask](const std::string& temporary) { return ask(temporary); };
-            }
-            result = RenameInFolder(dirfd, name, newName, twoMove, help);
+        const auto ask = [&](const std::string& temporary) {
+            return ctx.listener->Temporary({folderPath, name, newName, dirfd}, temporary) ==
+                   BeforeRename::kGo;
+        };
+        RenameHelp help;
+        help.notes = notes;
+        if (ctx.listener != nullptr) {
+            // One reference captured: the function holds it without an allocation per entry.
+            help.temporary = [&ask](const std::string& temporary) { return ask(temporary); };
         }
+        result = RenameInFolder(dirfd, name, newName, twoMove, help);
     }
     if (result.status == RenameStatus::kRenamed) {
         names.Rename(name, newName);

@@ -24,11 +24,10 @@ struct EntryNames {
 // names holds the folder's names as they were read and is kept up to date. A new name that is in
 // it (and still there) belongs to another entry: that is a collision, told without touching
 // either entry. (A file system that ignores case never lists both spellings, so there the rename
-// is tried and the file system decides.) A new name that is listed and is the same file as the
-// entry, with exactly these two links, is a move by link and unlink cut off in between (see
-// HalfDoneMove): the move is finished. In a dry run nothing is renamed: the outcome is worked out
-// from names alone. folder: the entry is a folder (it decides the new name where
-// ctx.kindMatters). notes carries what was learnt of the file systems from one entry to the next.
+// is tried and the file system decides; and a file that has both names as hard links keeps both.)
+// In a dry run nothing is renamed: the outcome is worked out from names alone. folder: the entry is a folder
+// (it decides the new name where ctx.kindMatters). notes carries what was learnt of the file systems from one
+// entry to the next.
 EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::string& name, bool twoMove,
                        BatchContext& ctx, FolderListing& names, bool folder = false,
                        FileSystemNotes* notes = nullptr);

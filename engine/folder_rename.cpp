@@ -87,7 +87,9 @@ int LookThenRename(int dirfd, const std::string& from, const std::string& to) {
 // sshfs). A file gets its new name as a second hard link, which link() refuses to put over an
 // existing entry exactly as the flag does, and then loses the old one: no moment where another
 // program could meet an empty file or have its own file replaced. A kill between the two calls
-// leaves the file under both names (HalfDoneMove). Folders, which cannot be hard-linked, and files
+// leaves the file under both names; undo, which has the journal's word for it, drops the extra
+// one. A run without that word cannot tell such a pair from the user's own hard links and leaves
+// both names. Folders, which cannot be hard-linked, and files
 // where the file system has no hard links (exfat-fuse) are moved by LookThenRename.
 int FallbackMove(int dirfd, const std::string& from, const std::string& to, FileSystemNotes* notes) {
     if (notes == nullptr || !notes->NoHardLinks(dirfd)) {
@@ -96,6 +98,9 @@ int FallbackMove(int dirfd, const std::string& from, const std::string& to, File
                 return 0;
             }
             const int error = errno;
+            if (error == ENOENT) {
+                return 0;  // the old name went meanwhile (another program): the file has the new one
+            }
             ::unlinkat(dirfd, to.c_str(), 0);  // the second name of the same file, made just now
             return error;
         }
@@ -236,52 +241,6 @@ FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const s
         return TwoMoves(dirfd, oldName, newName, help, /*verify=*/true);
     }
     return {RenameStatus::kFailed, error, oldName, {}};
-}
-
-namespace {
-
-// Type, inode and link count as the file system has them now: FUSE answers a stat from its cache,
-// kept per name, so that one name of a file can show a link count that another name has changed.
-bool FreshStatus(int dirfd, const std::string& name, struct statx& status) {
-    return ::statx(dirfd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_FORCE_SYNC,
-                   STATX_TYPE | STATX_INO | STATX_NLINK, &status) == 0;
-}
-
-bool SameFile(const struct statx& one, const struct statx& other) {
-    return one.stx_dev_major == other.stx_dev_major && one.stx_dev_minor == other.stx_dev_minor &&
-           one.stx_ino == other.stx_ino;
-}
-
-}  // namespace
-
-bool DropTemporaryLink(int dirfd, const std::string& temporary, const FolderListing& names) {
-    struct statx ours {};
-    if (!IsTemporaryName(temporary) || !FreshStatus(dirfd, temporary, ours) || S_ISDIR(ours.stx_mode) ||
-        ours.stx_nlink < 2) {
-        return false;
-    }
-    for (std::size_t i = 0; i < names.Count(); ++i) {
-        const std::string name(names.Name(i));
-        struct statx other {};
-        if (!IsTemporaryName(name) && FreshStatus(dirfd, name, other) && SameFile(ours, other)) {
-            return ::unlinkat(dirfd, temporary.c_str(), 0) == 0;
-        }
-    }
-    return false;
-}
-
-bool HalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName) {
-    struct statx old {};
-    struct statx now {};
-    return FreshStatus(dirfd, oldName, old) && FreshStatus(dirfd, newName, now) && !S_ISDIR(old.stx_mode) &&
-           SameFile(old, now) && old.stx_nlink == 2 && now.stx_nlink == 2;
-}
-
-FolderRenameResult FinishHalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName) {
-    if (::unlinkat(dirfd, oldName.c_str(), 0) != 0) {
-        return {RenameStatus::kFailed, errno, oldName, {}};
-    }
-    return {RenameStatus::kRenamed, 0, newName, {}};
 }
 
 int OpenPath(const std::string& path, int flags) {

@@ -92,20 +92,6 @@ struct RenameHelp {
 FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const std::string& newName,
                                   bool twoMove, const RenameHelp& help = {});
 
-// A move by link() and unlink() cut off between the two calls leaves one file under both names.
-// True when oldName and newName are such a pair: the same file (not a folder) with exactly these
-// two links. Finishing the move (removing oldName) then keeps the file and gives it the name the
-// rename was to give it; a file with a third link elsewhere is never taken for such a pair.
-bool HalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName);
-// Removes oldName of such a pair; kRenamed, or kFailed with the reason.
-FolderRenameResult FinishHalfDoneMove(int dirfd, const std::string& oldName, const std::string& newName);
-
-// A move through a temporary name by link() and unlink() cut off between two calls leaves the
-// file under its temporary name and under its old or new one. When temporary is one of the
-// program's own temporary names and another entry of names is the same file, the temporary name
-// is removed (the file keeps the other); true when that was done.
-bool DropTemporaryLink(int dirfd, const std::string& temporary, const FolderListing& names);
-
 // True when name is one of the program's own temporary names (prefix, random part, suffix, exactly).
 bool IsTemporaryName(std::string_view name);
 

@@ -76,7 +76,12 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
     const bool found = StatNoFollow(dirfd, split.leaf.c_str(), item);
     const int error = errno;
     const std::string wanted = ctx.Converted(split.leaf, found && S_ISDIR(item.st_mode));
-    if (::fstat(dirfd, &folder) == 0 && GivenBefore(dirfd, folder, split, wanted, found, item, ctx)) {
+    // Not found under its name: it may have been given before and renamed, as a folder where the
+    // kind decides the new name.
+    if (::fstat(dirfd, &folder) == 0 &&
+        (GivenBefore(dirfd, folder, split, wanted, found, item, ctx) ||
+         (!found && ctx.kindMatters &&
+          GivenBefore(dirfd, folder, split, ctx.Converted(split.leaf, true), found, item, ctx)))) {
         paths.repeated = true;
         return paths;
     }

@@ -382,12 +382,11 @@ void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDev
             !StatEntry(dirfd, temporary, status)) {
             continue;
         }
+        // Only the entry itself: the program never makes a file under a temporary name, so any
+        // other entry there is another program's.
         if (Compare(step, lasting, status) == Match::kSame && entryTemporary.empty()) {
             entryTemporary = temporary;
             atTemporary = status;
-        } else if (S_ISREG(status.mode) && status.size == 0 && status.links == 1) {
-            // An empty temporary file a run stopped before it was used or removed again.
-            Unlink(dirfd, step.folder, temporary, ctx, "die leere vorläufige Datei von Versalo");
         }
     }
     if (!entryTemporary.empty()) {

@@ -129,6 +129,25 @@ std::string EachWordOnce(const std::string& text) {
     return ToUtf8(result);
 }
 
+// True when kept spells text in other letter case only: code point for code point, each the same
+// or one of its own simple case mappings. Full folding alone would also take ß for ss, a ligature
+// for its letters and the Kelvin sign for K, and a kept word would then change letters.
+bool OnlyCaseDiffers(const icu::UnicodeString& text, const icu::UnicodeString& kept) {
+    if (text.countChar32() != kept.countChar32()) {
+        return false;
+    }
+    for (std::int32_t i = 0, j = 0; i < text.length();) {
+        const UChar32 a = text.char32At(i);
+        const UChar32 b = kept.char32At(j);
+        if (a != b && u_tolower(a) != b && u_toupper(a) != b && u_totitle(a) != b) {
+            return false;
+        }
+        i += U16_LENGTH(a);
+        j += U16_LENGTH(b);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool EachWordAsciiInPlace(std::string& name, std::size_t end) {
@@ -183,7 +202,8 @@ std::string WithKeptSpellings(std::string_view text, const std::vector<std::stri
                      IsWordPart(name.char32At(end)))) {
                     continue;
                 }
-                if (name.tempSubString(i, end - i).foldCase() == folded[k]) {
+                if (name.tempSubString(i, end - i).foldCase() == folded[k] &&
+                    OnlyCaseDiffers(name.tempSubString(i, end - i), FromUtf8(kept[k]))) {
                     result.append(name, copied, i - copied).append(FromUtf8(kept[k]));
                     copied = end;
                     // The character before the next one is the kept word's last.

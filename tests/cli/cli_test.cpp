@@ -122,6 +122,9 @@ const Row kRows[] = {
     {"WordsTurkish", "istanbul ili", "--wor|istanbul ili", "\u0130stanbul \u0130li", 0, "", "LANG=tr_TR.UTF-8|LC_ALL=tr_TR.UTF-8"},
     {"KeptSpellings", "paul mccartney live dvd.mkv|the dvds of mccartney's.TXT", "-w|--keep=DVD|--kee|McCartney|.",
      "Paul McCartney Live DVD.mkv|The Dvds Of McCartney's.txt"},
+    // A folder given twice under a rule that depends on the kind; a kept word changes case only.
+    {"FolderGivenTwiceUnderWords", "a.bc/x.y", "-w|a.bc|a.bc", "A.Bc/X.y"},
+    {"KeptWordNoLookAlike", "masse.txt", "-w|--keep=ma\xC3\x9F""e|masse.txt", "Masse.txt"},
     {"KeptSpellingCapital", "mein IPHONE foto.JPG", "-c|--keep=iPhone|mein IPHONE foto.JPG", "Mein iPhone foto.jpg"},
     {"NameOnly", "C/img_1234.jpg|C/archive.tar.gz|C/.bashrc|C/sub.d/notes.", "-u|--name-only|C/.",
      "C/.bashrc|C/ARCHIVE.TAR.gz|C/IMG_1234.jpg|C/SUB.D/NOTES."},

@@ -119,11 +119,12 @@ const JournalRow kRows[] = {
      "", "FILE.TXT", 0, "", R"("format":3)", "\"format\":2"},
     {"ATemporaryNameNotRecorded", "FILE.TXT", "FILE.TXT", [](TempTree& tree) { Rename(tree, "file.txt", "ZX0123abcd.tmp"); },
      "", "ZX0123abcd.tmp", 1, "file.txt", {}, {}, true},
-    // Recorded: the entry comes back; an empty temporary file of a stopped run goes; an entry
-    // under two names (stopped between link and unlink) keeps the old one.
+    // Recorded: the entry comes back; an empty file under another recorded name is another
+    // program's (Versalo makes none) and stays; an entry under two names (stopped between link and
+    // unlink) keeps the old one.
     {"RecordedTemporaryNames", "FILE.TXT", "FILE.TXT",
      [](TempTree& tree) { Rename(tree, "file.txt", "ZX0123abcd.tmp"); std::ofstream(tree.Path("ZXzzzzzzzz.tmp")); },
-     "{\"temporary\":\"ZXzzzzzzzz.tmp\"}\n{\"temporary\":\"ZX0123abcd.tmp\"}\n", "FILE.TXT", 0, "", {}, {}, true},
+     "{\"temporary\":\"ZXzzzzzzzz.tmp\"}\n{\"temporary\":\"ZX0123abcd.tmp\"}\n", "FILE.TXT|ZXzzzzzzzz.tmp", 0, "", {}, {}, true},
     {"StoppedBetweenLinkAndUnlink", "FILE.TXT", "FILE.TXT",
      [](TempTree& tree) { std::filesystem::create_hard_link(tree.Path("file.txt"), tree.Path("FILE.TXT")); },
      "", "FILE.TXT", 0, "", {}, {}, true},
