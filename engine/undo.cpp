@@ -353,6 +353,20 @@ bool ExtraName(const EntryStatus& kept, const EntryStatus& extra) {
     return kept.dev == extra.dev && kept.ino == extra.ino && extra.links >= 2;
 }
 
+// Gives the entry under step.newName its old name back; in a dry run, the outcome its folder's
+// names foresee.
+FolderRenameResult MoveBack(const UndoStep& step, int dirfd, BatchContext& ctx) {
+    if (!ctx.dryRun) {
+        return RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false);
+    }
+    FolderListing& names = ctx.NamesOf(dirfd, step.folder);
+    if (names.contains(step.oldName)) {
+        return {RenameStatus::kCollision, EEXIST, step.newName, {}};
+    }
+    names.Rename(step.newName, step.oldName);
+    return {RenameStatus::kRenamed, 0, step.oldName, {}};
+}
+
 // Takes back one step of a journal that identifies its entries; the outcome goes into ctx.
 void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDevice, UndoState& state,
                     BatchContext& ctx) {
@@ -408,12 +422,8 @@ void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDev
             if (!ctx.dryRun && ::unlinkat(dirfd, step.newName.c_str(), 0) != 0) {
                 result = {RenameStatus::kFailed, errno, step.newName, {}};
             }
-        } else if (!ctx.dryRun) {
-            result = RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false);
-        } else if (FolderListing& names = ctx.NamesOf(dirfd, step.folder); names.contains(step.oldName)) {
-            result = {RenameStatus::kCollision, EEXIST, step.newName, {}};
         } else {
-            names.Rename(step.newName, step.oldName);
+            result = MoveBack(step, dirfd, ctx);
         }
         RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
     } else if (atOldName) {
@@ -439,15 +449,7 @@ void UndoByName(const UndoStep& step, int dirfd, BatchContext& ctx) {
         return;
     }
     const std::string taken = "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben";
-    FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
-    if (!ctx.dryRun) {
-        result = RenameInFolder(dirfd, step.newName, step.oldName, /*twoMove=*/false);
-    } else if (FolderListing& names = ctx.NamesOf(dirfd, step.folder); names.contains(step.oldName)) {
-        result = {RenameStatus::kCollision, EEXIST, step.newName, {}};
-    } else {
-        names.Rename(step.newName, step.oldName);
-    }
-    RecordOutcome(ctx, step.folder, step.newName, step.oldName, result, taken);
+    RecordOutcome(ctx, step.folder, step.newName, step.oldName, MoveBack(step, dirfd, ctx), taken);
 }
 
 // Takes back one step; the outcome goes into ctx.
