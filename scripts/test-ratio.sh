@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the size of the tests against the size of the program: non-blank lines that are not
-# comment lines, in the C++ sources of the program's folders and in the tests' C++ sources and
-# shell scripts. The project keeps the ratio between a quarter and a third.
+# comment lines, in the C++ sources of the program's folders and in the tests' C++ sources, shell
+# scripts and Python scripts. The project keeps the ratio between a quarter and a third.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +10,7 @@ count() {
     local total=0 file
     for file in "$@"; do
         case "$file" in
-            *.sh) total=$((total + $(grep -Ev '^\s*$|^\s*#' "$file" | wc -l))) ;;
+            *.sh | *.py) total=$((total + $(grep -Ev '^\s*$|^\s*#' "$file" | wc -l))) ;;
             *) total=$((total + $(grep -Ev '^\s*$|^\s*//' "$file" | wc -l))) ;;
         esac
     done
@@ -22,7 +22,7 @@ for folder in engine version settings ui cli; do
     [ -d "$folder" ] && program_folders+=("$folder")
 done
 mapfile -t program < <(find "${program_folders[@]}" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.h.in' \) | sort)
-mapfile -t tests < <(find tests fuzz -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.sh' \) | sort)
+mapfile -t tests < <(find tests fuzz -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.sh' -o -name '*.py' \) | sort)
 
 code=$(count "${program[@]}")
 test=$(count "${tests[@]}")
