@@ -15,6 +15,7 @@
 #include "engine/batch_host.h"
 #include "engine/case_rules.h"
 #include "engine/drop_batch.h"
+#include "engine/folder_listing.h"
 #include "engine/folder_rename.h"
 #include "engine/name_scope.h"
 #include "engine/skip_report.h"

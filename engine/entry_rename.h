@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/batch_context.h"
+#include "engine/folder_listing.h"
 #include "engine/folder_rename.h"
 
 namespace versalo {

@@ -9,6 +9,7 @@
 #include "engine/case_rules.h"
 #include "engine/entry_rename.h"
 #include "engine/error_text.h"
+#include "engine/folder_listing.h"
 #include "engine/folder_rename.h"
 #include "engine/paths.h"
 
