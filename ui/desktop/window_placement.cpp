@@ -1,8 +1,12 @@
 #include "ui/desktop/window_placement.h"
 
+#include <QEvent>
+#include <QObject>
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
+
+#include <utility>
 
 namespace versalo {
 
@@ -38,6 +42,45 @@ void CenterOnScreen(QWidget* form) {
     form->move(left, form->pos().y());
     const int top = area.y() + CenteredOffset(area.height(), frame.height());
     form->move(left, top);
+}
+
+namespace {
+
+// Watches a window placed without its frame and places it again once the frame is known.
+class FramePlacer : public QObject {
+public:
+    FramePlacer(QWidget* form, std::function<void()> place)
+        : QObject(form), m_form(form), m_place(std::move(place)), m_placedBy(form->frameGeometry().size()) {
+        form->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (watched == m_form &&
+            (type == QEvent::Show || type == QEvent::Move || type == QEvent::WindowActivate)) {
+            if (m_placedBy != m_form->size()) {
+                // Placed by a frame the window manager had told: nothing to mend.
+                deleteLater();
+            } else if (m_form->frameGeometry().size() != m_placedBy) {
+                m_place();
+                deleteLater();
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_form;
+    std::function<void()> m_place;
+    QSize m_placedBy;
+};
+
+}  // namespace
+
+void PlaceWhenFramed(QWidget* form, std::function<void()> place) {
+    place();
+    new FramePlacer(form, std::move(place));
 }
 
 }  // namespace versalo

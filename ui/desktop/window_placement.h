@@ -2,6 +2,8 @@
 
 #include <QRect>
 
+#include <functional>
+
 class QWidget;
 
 namespace versalo {
@@ -47,5 +49,12 @@ void SetTopMost(QWidget* form, bool onTop);
 
 // Moves form to the middle of the screen it stands on.
 void CenterOnScreen(QWidget* form);
+
+// Calls place, which puts form where it belongs by its outer size, now and once more when the
+// window manager has framed the window. Before its first show a window has no frame, so it is
+// placed by its inner size; some window managers tell the frame at once, others only once they
+// have framed the window, which shows as a move. The first time the outer size differs from the
+// one placed by, place runs again; later moves are the user's own.
+void PlaceWhenFramed(QWidget* form, std::function<void()> place);
 
 }  // namespace versalo

@@ -38,20 +38,20 @@ bool SaveWindowPosition(const QWidget* form) {
     return WriteSetting(Setting::Left, PixelsToTwips(position.x())) && top;
 }
 
-void RestoreWindowPosition(QWidget* form) {
+bool RestoreWindowPosition(QWidget* form) {
     const std::int32_t top = ReadSetting(Setting::Top);
     const std::int32_t left = ReadSetting(Setting::Left);
     if (top < 0 || left < 0) {
-        return;
+        return false;
     }
     const QPoint position(TwipsToPixels(left), TwipsToPixels(top));
     if (!TitleAreaReachable(QRect(position, form->frameGeometry().size()))) {
-        CenterOnScreen(form);
-        return;
+        return false;
     }
     // Top first, then left, as the two values are stored.
     form->move(form->pos().x(), position.y());
     form->move(position);
+    return true;
 }
 
 }  // namespace versalo

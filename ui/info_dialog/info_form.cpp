@@ -107,7 +107,7 @@ InfoForm::InfoForm(UrlOpener open) : QDialog(nullptr), m_open(std::move(open)) {
     setWindowTitle(InfoCaption());
     CreateButtons();
     CreatePictureAndText();
-    PlaceOnScreen();
+    PlaceWhenFramed(this, [this] { PlaceOnScreen(); });
 }
 
 void InfoForm::CreateButtons() {
@@ -183,29 +183,11 @@ void InfoForm::PlaceOnScreen() {
     } else {
         CenterOnScreen(this);
     }
-    m_placedBy = frameGeometry().size();
 }
 
 void InfoForm::ShowPlaced(bool onTop) {
     setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     show();
-}
-
-bool InfoForm::event(QEvent* event) {
-    const bool handled = QDialog::event(event);
-    // Before its first show the dialog has no frame, so it was placed by its inner size. Some
-    // window managers tell the frame at once, others only once they have framed the window, which
-    // shows as a move: the first time the outer size differs from the one placed by, the dialog
-    // is placed again by its true outer size. Later moves are the user's own.
-    const bool placedWithoutFrame = m_placedBy.isValid() && m_placedBy == size();
-    if (placedWithoutFrame && (event->type() == QEvent::Show || event->type() == QEvent::Move ||
-                               event->type() == QEvent::WindowActivate)) {
-        if (frameGeometry().size() != m_placedBy) {
-            PlaceOnScreen();
-            m_placedBy = QSize();
-        }
-    }
-    return handled;
 }
 
 void InfoForm::keyPressEvent(QKeyEvent* event) {

@@ -29,7 +29,6 @@ public:
     void PlaceOnScreen();
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -43,8 +42,6 @@ private:
     WrappingButton* m_register = nullptr;
     WrappingButton* m_close = nullptr;
     QLabel* m_text = nullptr;
-    // The outer size the dialog was last placed by, until the window manager's frame is known.
-    QSize m_placedBy;
 };
 
 }  // namespace versalo

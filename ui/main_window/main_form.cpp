@@ -106,9 +106,11 @@ MainForm::MainForm(UrlOpener open, QWidget* parent)
     setFont(ControlFont());
     CreateControls();
     CreateDropZone();
-    // Where the window stands until a stored position moves it.
-    CenterOnScreen(this);
     RestoreSettings();
+    // Without a stored position the window stands in the middle of its screen.
+    if (!RestoreWindowPosition(this)) {
+        PlaceWhenFramed(this, [this] { CenterOnScreen(this); });
+    }
 }
 
 MainForm::~MainForm() = default;
@@ -209,7 +211,6 @@ void MainForm::RestoreSettings() {
     SetCheckValue(m_direct, ReadSetting(Setting::Methode));
     m_dropOptions = DropOptions::Stored();
     UpdateIdleText();
-    RestoreWindowPosition(this);
 }
 
 void MainForm::Store(Setting setting, int value) {
