@@ -7,28 +7,17 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "engine/case_rules.h"
 #include "engine/text_case.h"
+#include "fuzz/fuzz_check.h"
+
+using fuzz::Check;
 
 namespace {
-
-// Locales whose case mapping differs from the root's: dotted and dotless i, the dot above kept in
-// Lithuanian, Greek accents, Dutch IJ, German ß.
-constexpr std::array<const char*, 7> kLocales = {"en", "de", "tr", "az", "lt", "el", "nl"};
-
-void Check(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
 
 std::string IcuMapped(std::string_view text, bool upper) {
     icu::UnicodeString unicode =
@@ -44,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const std::string_view locale = kLocales[data[0] % kLocales.size()];
+    const std::string_view locale = fuzz::kLocales[data[0] % fuzz::kLocales.size()];
     UErrorCode status = U_ZERO_ERROR;
     icu::Locale::setDefault(icu::Locale(locale.data()), status);
     const std::string_view name(reinterpret_cast<const char*>(data + 1), size - 1);

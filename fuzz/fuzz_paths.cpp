@@ -2,21 +2,15 @@
 // renames exactly the leaf SplitLastComponent finds, inside the folder it finds, so the split must
 // name the same entry as the path it came from, whatever the slashes.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "engine/paths.h"
+#include "fuzz/fuzz_check.h"
+
+using fuzz::Check;
 
 namespace {
-
-void Check(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
 
 // Runs of slashes made one and trailing slashes dropped: paths that normalise alike name one entry.
 std::string Normalised(std::string_view path) {

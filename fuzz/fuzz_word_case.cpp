@@ -9,27 +9,18 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "engine/name_scope.h"
 #include "engine/text_case.h"
 #include "engine/word_case.h"
+#include "fuzz/fuzz_check.h"
+
+using fuzz::Check;
 
 namespace {
-
-constexpr std::array<const char*, 7> kLocales = {"en", "de", "tr", "az", "lt", "el", "nl"};
-
-void Check(bool holds, const char* what) {
-    if (!holds) {
-        std::fprintf(stderr, "property violated: %s\n", what);
-        std::abort();
-    }
-}
 
 // Full case folding (Turkic where the locale is) in canonical decomposition, without the combining
 // dot above that Turkish and Lithuanian case mappings add or drop beside an i, and with the dotless
@@ -51,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const std::string_view locale = kLocales[data[0] % kLocales.size()];
+    const std::string_view locale = fuzz::kLocales[data[0] % fuzz::kLocales.size()];
     UErrorCode status = U_ZERO_ERROR;
     icu::Locale::setDefault(icu::Locale(locale.data()), status);
     versalo::NameScope scope;
