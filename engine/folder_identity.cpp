@@ -35,8 +35,8 @@ Result<std::string> KernelPath(int fd) {
         return {{}, std::make_error_code(std::errc::filename_too_long)};
     }
     if (path.value[0] != '/') {
-        return {{},
-                std::make_error_code(std::errc::no_such_file_or_directory)};  // not reachable from our root
+        // Not reachable from our root.
+        return {{}, std::make_error_code(std::errc::no_such_file_or_directory)};
     }
     path.value.resize(static_cast<std::size_t>(length));
     return path;
