@@ -22,6 +22,7 @@
 #include "engine/error_text.h"
 #include "engine/journal.h"
 #include "engine/skip_report.h"
+#include "engine/sys.h"
 #include "engine/undo.h"
 #include "version/version.h"
 
@@ -39,7 +40,7 @@ bool PrintOut(const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) {
         return true;
     }
-    std::fprintf(stderr, "versalo-cli: Schreibfehler: %s\n", ErrorText(errno).c_str());
+    std::fprintf(stderr, "versalo-cli: Schreibfehler: %s\n", ErrorText(LastError()).c_str());
     return false;
 }
 
@@ -170,7 +171,7 @@ private:
                         " weder umbenannt noch betreten.");
         }
         int status = result.AllDone() ? kExitDone : kExitIncomplete;
-        const bool readerGone = !listingWritten && m_renameListing.Error() == EPIPE;
+        const bool readerGone = !listingWritten && m_renameListing.Error() == std::errc::broken_pipe;
         if (!listingWritten && !readerGone) {
             m_host.Note("versalo-cli: Schreibfehler: " + ErrorText(m_renameListing.Error()) +
                         "; die Liste der Umbenennungen ist unvollständig");

@@ -9,6 +9,7 @@
 
 #include "engine/paths.h"
 #include "engine/skip_report.h"
+#include "engine/sys.h"
 
 namespace versalo::cli {
 
@@ -52,7 +53,7 @@ RenameListing::RenameListing(int fd) : m_fd(fd), m_lineByLine(::isatty(fd) == 1)
 }
 
 void RenameListing::Renamed(const RenameStep& step) {
-    if (m_error != 0) {
+    if (m_error) {
         return;
     }
     m_buffer += ShellQuoted(JoinPath(step.folder, step.oldName));
@@ -71,7 +72,7 @@ bool RenameListing::Write(const char* data, std::size_t size) {
             continue;
         }
         if (written <= 0) {
-            m_error = written < 0 ? errno : EIO;
+            m_error = written < 0 ? LastError() : std::make_error_code(std::errc::io_error);
             return false;
         }
         data += written;
@@ -81,23 +82,23 @@ bool RenameListing::Write(const char* data, std::size_t size) {
 }
 
 bool RenameListing::Flush() {
-    if (m_error == 0 && !m_buffer.empty() && Write(m_buffer.data(), m_buffer.size())) {
+    if (!m_error && !m_buffer.empty() && Write(m_buffer.data(), m_buffer.size())) {
         m_buffer.clear();
     }
-    return m_error == 0;
+    return !m_error;
 }
 
 bool RenameListing::Broken() {
     // Asked first as soon as a line waits for the reader, then every few dozen entries.
     const bool ask = m_pipe && !m_buffer.empty() && (m_calls++ == 0 || m_calls % kCallsBetweenPolls == 0);
-    if (m_error == 0 && ask) {
+    if (!m_error && ask) {
         // The write end of a pipe whose reader is gone reports POLLERR (a socket POLLHUP).
         pollfd out{m_fd, 0, 0};
         if (::poll(&out, 1, 0) == 1 && (out.revents & (POLLERR | POLLHUP)) != 0) {
-            m_error = EPIPE;
+            m_error = std::make_error_code(std::errc::broken_pipe);
         }
     }
-    return m_error != 0;
+    return static_cast<bool>(m_error);
 }
 
 }  // namespace versalo::cli

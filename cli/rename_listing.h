@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "engine/batch_host.h"
@@ -40,8 +41,8 @@ public:
     // True once a write failed, or once the reader of a pipe went away (looked at every few
     // calls, without writing): the run stops then, as with Ctrl+C.
     bool Broken();
-    // errno of the failed write; EPIPE when the reader went away.
-    int Error() const { return m_error; }
+    // Why writing failed; broken_pipe when the reader went away.
+    std::error_code Error() const { return m_error; }
 
 private:
     bool Write(const char* data, std::size_t size);
@@ -50,7 +51,7 @@ private:
     bool m_lineByLine;  // a terminal: each line at once
     bool m_pipe;        // a pipe or socket, whose reader may go away
     std::size_t m_calls = 0;
-    int m_error = 0;
+    std::error_code m_error;
     std::string m_buffer;
 };
 

@@ -19,20 +19,9 @@
 #include "engine/folder_rename.h"
 #include "engine/name_scope.h"
 #include "engine/skip_report.h"
+#include "engine/sys.h"
 
 namespace versalo {
-
-// The share done of a batch's work, 0 to 100, as the progress bar takes it (100 when there is
-// nothing to do).
-inline float Percent(std::size_t done, std::size_t total) {
-    return total == 0 ? 100.0F
-                      : static_cast<float>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
-}
-
-// lstat of an entry of an open folder: true when it is there, with its status.
-inline bool StatNoFollow(int dirfd, const char* name, struct stat& status) {
-    return ::fstatat(dirfd, name, &status, AT_SYMLINK_NOFOLLOW) == 0;
-}
 
 // What one batch carries through item renaming and the folder walk.
 struct BatchContext {
@@ -96,12 +85,11 @@ struct BatchContext {
     FolderListing& NamesOf(int dirfd, const std::string& folder) {
         auto found = folderNames.find(folder);
         if (found == folderNames.end()) {
-            FolderListing listing;
-            int error = 0;
-            if (!ReadFolder(dirfd, listing, error, /*withDotNames=*/true)) {
+            Result<FolderListing> listing = ReadFolder(dirfd, /*withDotNames=*/true);
+            if (!listing) {
                 unlisted.insert(folder);
             }
-            found = folderNames.emplace(folder, std::move(listing)).first;
+            found = folderNames.emplace(folder, std::move(listing.value)).first;
         }
         return found->second;
     }
@@ -115,9 +103,10 @@ struct BatchContext {
         FolderListing& names = NamesOf(dirfd, folder);
         if (unlisted.contains(folder)) {
             names.insert(leaf);
-            struct stat status {};
-            if (wanted != leaf && StatNoFollow(dirfd, wanted.c_str(), status) &&
-                (status.st_dev != item.st_dev || status.st_ino != item.st_ino)) {
+            const Result<struct stat> other =
+                wanted != leaf ? StatNoFollow(dirfd, wanted.c_str()) : Result<struct stat>{{}, {}};
+            if (wanted != leaf && other &&
+                (other.value.st_dev != item.st_dev || other.value.st_ino != item.st_ino)) {
                 names.insert(wanted);
             }
         }
@@ -140,9 +129,11 @@ struct BatchContext {
     // meet again under their new names (overlapping paths such as "A/B A").
     std::set<std::pair<dev_t, ino_t>> dryRunRenamed;
     bool DryRunRenamed(int dirfd, const std::string& name) const {
-        struct stat status {};
-        return !dryRunRenamed.empty() && StatNoFollow(dirfd, name.c_str(), status) &&
-               dryRunRenamed.contains({status.st_dev, status.st_ino});
+        if (dryRunRenamed.empty()) {
+            return false;
+        }
+        const Result<struct stat> status = StatNoFollow(dirfd, name.c_str());
+        return status && dryRunRenamed.contains({status.value.st_dev, status.value.st_ino});
     }
 
     bool Stopped() const { return host.QuitRequested(); }

@@ -7,6 +7,13 @@ namespace versalo {
 
 class SkipReport;
 
+// The share done of a batch's work, 0 to 100, as SetProgress takes it (100 when there is nothing
+// to do).
+inline float Percent(std::size_t done, std::size_t total) {
+    return total == 0 ? 100.0F
+                      : static_cast<float>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
+}
+
 // What a batch needs of the window it runs in, in the window's own terms. Every function does
 // nothing by default, so that a front end overrides only what it shows: the main window all of
 // them, the command line a few, and the tests' recorder what they check.

@@ -1,8 +1,5 @@
 #include "engine/entry_rename.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -10,23 +7,21 @@
 #include "engine/case_rules.h"
 #include "engine/error_text.h"
 #include "engine/paths.h"
+#include "engine/sys.h"
 #include "engine/text_case.h"
 
 namespace versalo {
 
 namespace {
 
-// The names were read a while ago; another program may have removed the entry since.
-bool StillThere(int dirfd, const std::string& name) {
-    struct stat status {};
-    return ::fstatat(dirfd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-// An empty temporary file or placeholder that could not be removed again: the user is told its name.
-std::string LeftoverNote(const FolderRenameResult& result, const BatchContext& ctx) {
-    return result.leftover.empty() ? std::string()
-                                   : "; die leere vorläufige Datei " + ctx.Quoted(result.leftover) +
-                                         " ließ sich nicht wieder löschen";
+// Why a case-only rename that the file system reported is not confirmed.
+std::string UnconfirmedReason(const FolderRenameResult& result, const BatchContext& ctx) {
+    return "das Dateisystem hat die Umbenennung gemeldet, aber " +
+           (result.error == std::errc::no_such_file_or_directory
+                ? "der Ordner führt den Eintrag danach unter keiner Schreibweise von " +
+                      ctx.Quoted(result.currentName)
+                : "der Ordner kann danach nicht gelesen werden, um die neue Schreibweise zu prüfen: " +
+                      ErrorText(result.error));
 }
 
 }  // namespace
@@ -47,19 +42,33 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
             ctx.skipped.Add(JoinPath(folderPath, from), collisionReason);
             break;
         case RenameStatus::kFailed:
-            ctx.skipped.Add(JoinPath(folderPath, from), ErrorText(result.error) + LeftoverNote(result, ctx));
+            ctx.skipped.Add(JoinPath(folderPath, from), ErrorText(result.error));
             break;
         case RenameStatus::kStranded:
             // The move back to the old name failed: mostly because another program took both the
             // old and the new name between the two moves; otherwise the file system's reason.
             ctx.skipped.Add(
                 JoinPath(folderPath, from),
-                (result.error == EEXIST
+                (result.error == std::errc::file_exists
                      ? std::string("alter und neuer Name wurden währenddessen von einem anderen "
                                    "Programm belegt")
                      : "der Eintrag kann nicht unter seinen alten Namen zurück: " + ErrorText(result.error)) +
-                    "; der Eintrag heißt jetzt " + ctx.Quoted(result.currentName) +
-                    LeftoverNote(result, ctx));
+                    "; der Eintrag heißt jetzt " + ctx.Quoted(result.currentName),
+                SkipKind::kStranded);
+            break;
+        case RenameStatus::kTwoNames:
+            // A move by link and unlink: neither the name moved from nor the new one could be
+            // removed again (mostly for want of the right to remove in the folder).
+            ctx.skipped.Add(JoinPath(folderPath, from),
+                            "die Datei heißt jetzt sowohl " + ctx.Quoted(result.secondName) + " als auch " +
+                                ctx.Quoted(result.currentName) +
+                                " (zwei Namen derselben Datei), da sich keiner der beiden entfernen lässt: " +
+                                ErrorText(result.error),
+                            SkipKind::kTwoNames);
+            break;
+        case RenameStatus::kUnconfirmed:
+            ctx.skipped.Add(JoinPath(folderPath, from), UnconfirmedReason(result, ctx),
+                            SkipKind::kUnconfirmed);
             break;
         case RenameStatus::kSpellingKept:
             ctx.skipped.Add(JoinPath(folderPath, from),
@@ -89,22 +98,27 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
     }
     const std::string newName = ctx.Converted(name, folder);
     FolderRenameResult result;
+    // The names were read a while ago; another program may have removed the entry since.
     const bool taken =
-        newName != name && names.contains(newName) && (ctx.dryRun || StillThere(dirfd, newName));
+        newName != name && names.contains(newName) && (ctx.dryRun || StatNoFollow(dirfd, newName.c_str()));
     if (ctx.dryRun && newName != name && ctx.DryRunRenamed(dirfd, name)) {
         // A dropped item that the dry run has renamed already, met again by the walk of a folder
         // dropped later: the real run finds it under its new name, with nothing left to change.
         // Nor is it entered again: the real run would find everything below renamed as well.
         return {name, name, /*vanished=*/true};
     } else if (newName == name) {
-        result = {RenameStatus::kUnchanged, 0, name, {}};
+        result = {RenameStatus::kUnchanged, {}, name, {}};
     } else if (taken) {
-        result = {RenameStatus::kCollision, EEXIST, name, {}};
+        result = {RenameStatus::kCollision, std::make_error_code(std::errc::file_exists), name, {}};
     } else if (ctx.dryRun) {
         // What the real run would hear from the file system, where a dry run can know it: a name
         // longer than a name may be on Linux.
-        result = newName.size() > NAME_MAX ? FolderRenameResult{RenameStatus::kFailed, ENAMETOOLONG, name, {}}
-                                           : FolderRenameResult{RenameStatus::kRenamed, 0, newName, {}};
+        result = newName.size() > NAME_MAX
+                     ? FolderRenameResult{RenameStatus::kFailed,
+                                          std::make_error_code(std::errc::filename_too_long),
+                                          name,
+                                          {}}
+                     : FolderRenameResult{RenameStatus::kRenamed, {}, newName, {}};
     } else {
         const BeforeRename before = ctx.listener != nullptr
                                         ? ctx.listener->Renaming({folderPath, name, newName, dirfd})
@@ -137,7 +151,8 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
                   result.status == RenameStatus::kCollision
                       ? "der neue Name " + ctx.Quoted(newName) + " ist bereits vergeben"
                       : std::string());
-    const bool vanished = result.status == RenameStatus::kFailed && result.error == ENOENT;
+    const bool vanished =
+        result.status == RenameStatus::kFailed && result.error == std::errc::no_such_file_or_directory;
     std::string existing = ctx.dryRun ? name : result.currentName;
     return {std::move(existing), std::move(result.currentName), vanished};
 }

@@ -4,11 +4,11 @@
 
 namespace versalo {
 
-std::string ErrorText(int error) {
+std::string ErrorText(std::error_code error) {
     // Every error a rename, an open, a listing or a read can give on a local disk, a network
     // share or a FUSE file system gets German words of its own; anything else is named by its
     // number only, so that no English text of the C library slips into a German message.
-    switch (error) {
+    switch (error.value()) {
         case EACCES:
         case EPERM:
             return "Zugriff verweigert";
@@ -94,7 +94,7 @@ std::string ErrorText(int error) {
         case EPIPE:
             return "der Empfänger liest nicht mehr";
         default:
-            return "unerwarteter Systemfehler Nr. " + std::to_string(error);
+            return "unerwarteter Systemfehler Nr. " + std::to_string(error.value());
     }
 }
 

@@ -17,99 +17,73 @@
 #include <string_view>
 
 #include "engine/paths.h"
+#include "engine/sys.h"
 
 namespace versalo {
 
 namespace {
 
-// The kernel's path of an open descriptor; false (errno set) when it cannot give one.
-bool KernelPath(int fd, std::string& path) {
+// The kernel's path of an open descriptor, where it can give one.
+Result<std::string> KernelPath(int fd) {
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    std::string buffer(PATH_MAX + 1, '\0');
-    const ssize_t length = ::readlink(link.c_str(), buffer.data(), buffer.size());
+    Result<std::string> path{std::string(PATH_MAX + 1, '\0'), {}};
+    const ssize_t length = ::readlink(link.c_str(), path.value.data(), path.value.size());
     if (length < 0) {
-        return false;
+        return {{}, LastError()};
     }
-    if (static_cast<std::size_t>(length) >= buffer.size()) {
-        errno = ENAMETOOLONG;
-        return false;
+    if (static_cast<std::size_t>(length) >= path.value.size()) {
+        return {{}, std::make_error_code(std::errc::filename_too_long)};
     }
-    buffer.resize(static_cast<std::size_t>(length));
-    if (!buffer.starts_with('/')) {
-        errno = ENOENT;  // not reachable from our root
-        return false;
+    if (path.value[0] != '/') {
+        // Not reachable from our root.
+        return {{}, std::make_error_code(std::errc::no_such_file_or_directory)};
     }
-    path = std::move(buffer);
-    return true;
+    path.value.resize(static_cast<std::size_t>(length));
+    return path;
 }
 
-// The name under which parent holds the entry with inode number ino; empty if none.
-std::string NameByInode(int parent, ino_t ino) {
-    const int listing = ::openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) {
-        return {};
+// The name under which the folder parent holds the entry with inode number ino.
+Result<std::string> NameByInode(int parent, ino_t ino) {
+    const Result<Fd> listing = OpenAt(parent, ".", O_RDONLY | O_DIRECTORY);
+    if (!listing) {
+        return {{}, listing.error};
     }
-    alignas(dirent64) char buffer[32 * 1024];
-    std::string found;
-    while (found.empty()) {
-        const ssize_t got = ::getdents64(listing, buffer, sizeof buffer);
-        if (got <= 0) {
-            break;
+    Result<std::string> found;
+    found.error = ListEntries(listing.value.Get(), [&](const dirent64& entry) {
+        const std::string_view name = entry.d_name;
+        if (entry.d_ino == ino && name != "." && name != "..") {
+            found.value = name;
         }
-        for (ssize_t offset = 0; offset < got && found.empty();) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
-            offset += entry->d_reclen;
-            const std::string_view name = entry->d_name;
-            if (entry->d_ino == ino && name != "." && name != "..") {
-                found = name;
-            }
-        }
+        return found.value.empty();
+    });
+    if (!found.error && found.value.empty()) {
+        found.error = std::make_error_code(std::errc::no_such_file_or_directory);
     }
-    ::close(listing);
     return found;
 }
 
 }  // namespace
 
-bool CanonicalFolders::Identify(int dirfd, FolderIdentity& identity) {
+Result<FolderIdentity> CanonicalFolders::Identify(int dirfd) {
     struct stat folder {};
     if (::fstat(dirfd, &folder) != 0) {
-        return false;
+        return {{}, LastError()};
     }
     if (folder.st_nlink == 0) {
-        errno = ENOENT;  // removed while open
-        return false;
+        return {{}, std::make_error_code(std::errc::no_such_file_or_directory)};  // removed while open
     }
-    identity.dev = folder.st_dev;
-    identity.ino = folder.st_ino;
-    if (KernelPath(dirfd, identity.path)) {
-        m_lastPath = identity.path;
+    Result<FolderIdentity> identity{{{}, folder.st_dev, folder.st_ino}, {}};
+    Result<std::string> path = KernelPath(dirfd);
+    if (path) {
+        m_lastPath = path.value;
         m_known.assign(1, Known{folder.st_dev, folder.st_ino, m_lastPath.size()});
-        return true;
+    } else if (path.error == std::errc::filename_too_long) {
+        path = Climb(dirfd, folder);
     }
-    return errno == ENAMETOOLONG && Climb(dirfd, folder, identity);
+    identity.value.path = std::move(path.value);
+    identity.error = path.error;
+    return identity;
 }
-
-namespace {
-
-// Opens the parent of the open folder current and finds the name under which it holds the
-// folder (inode ino); -1 with errno ENOENT when either cannot be done.
-int OpenParent(int current, ino_t ino, struct stat& parentStatus, std::string& name) {
-    const int parent = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (parent >= 0 && ::fstat(parent, &parentStatus) == 0) {
-        name = NameByInode(parent, ino);
-    }
-    if (name.empty()) {
-        if (parent >= 0) {
-            ::close(parent);
-        }
-        errno = ENOENT;
-        return -1;
-    }
-    return parent;
-}
-
-}  // namespace
 
 bool CanonicalFolders::KnownBase(int fd, const struct ::stat& status, std::string& base,
                                  std::vector<Known>& baseKnown) const {
@@ -121,56 +95,61 @@ bool CanonicalFolders::KnownBase(int fd, const struct ::stat& status, std::strin
         baseKnown.assign(m_known.begin(), known + 1);
         return true;
     }
-    if (KernelPath(fd, base)) {
+    if (Result<std::string> path = KernelPath(fd)) {
+        base = std::move(path.value);
         baseKnown.assign(1, Known{status.st_dev, status.st_ino, base.size()});
         return true;
     }
     return false;
 }
 
-bool CanonicalFolders::Climb(int dirfd, const struct ::stat& folder, FolderIdentity& identity) {
+Result<std::string> CanonicalFolders::Climb(int dirfd, const struct ::stat& folder) {
     struct Level {
         dev_t dev;
         ino_t ino;
         std::string name;
     };
     std::vector<Level> levels;  // from the folder upwards
-    std::string base;
+    Result<std::string> path;
     std::vector<Known> baseKnown;
-    int current = ::openat(dirfd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    Result<Fd> current = OpenAt(dirfd, ".", O_PATH | O_DIRECTORY);
     struct stat currentStatus = folder;
-    while (current >= 0 && !KnownBase(current, currentStatus, base, baseKnown)) {
+    while (current && !KnownBase(current.value.Get(), currentStatus, path.value, baseKnown)) {
+        // Up to the parent, and the name under which it holds the folder.
+        Result<Fd> parent = OpenAt(current.value.Get(), "..", O_PATH | O_DIRECTORY);
         struct stat parentStatus {};
-        std::string name;
-        const int parent = OpenParent(current, currentStatus.st_ino, parentStatus, name);
-        ::close(current);
-        if (parent < 0) {
-            return false;
+        if (parent && ::fstat(parent.value.Get(), &parentStatus) != 0) {
+            parent.error = LastError();
         }
-        levels.push_back({currentStatus.st_dev, currentStatus.st_ino, std::move(name)});
-        current = parent;
+        Result<std::string> name = parent ? NameByInode(parent.value.Get(), currentStatus.st_ino)
+                                          : Result<std::string>{{}, parent.error};
+        if (!name) {
+            return {{}, name.error};
+        }
+        levels.push_back({currentStatus.st_dev, currentStatus.st_ino, std::move(name.value)});
+        current = std::move(parent);
         currentStatus = parentStatus;
     }
-    if (current < 0) {
-        return false;
+    if (!current) {
+        return {{}, current.error};
     }
-    ::close(current);
-    identity.path = base;
     m_known = std::move(baseKnown);
     for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
-        identity.path = JoinPath(identity.path, level->name);
-        m_known.push_back({level->dev, level->ino, identity.path.size()});
+        path.value = JoinPath(path.value, level->name);
+        m_known.push_back({level->dev, level->ino, path.value.size()});
     }
-    m_lastPath = identity.path;
-    return true;
+    m_lastPath = path.value;
+    return path;
 }
 
-bool StatEntry(int dirfd, const std::string& name, EntryStatus& status) {
+Result<EntryStatus> StatEntry(int dirfd, const std::string& name) {
     struct statx info {};
     if (::statx(dirfd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_BTIME,
                 &info) != 0) {
-        return false;
+        return {{}, LastError()};
     }
+    Result<EntryStatus> entry;
+    EntryStatus& status = entry.value;
     const auto nanoseconds = [](const struct statx_timestamp& time) {
         return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
     };
@@ -182,7 +161,7 @@ bool StatEntry(int dirfd, const std::string& name, EntryStatus& status) {
     status.modified = nanoseconds(info.stx_mtime);
     status.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
     status.birth = status.hasBirth ? nanoseconds(info.stx_btime) : 0;
-    return true;
+    return entry;
 }
 
 std::uint64_t FileSystemId(int fd) {
@@ -241,12 +220,9 @@ bool InodeLifetime::Lasting(int fd, dev_t dev) {
         // numbers, exfat-fuse numbers entries as it meets them. What cannot be told is taken for
         // exFAT: weaker checks by name, size and time rather than wrong ones by number.
         char boot[11] = {};
-        const int device = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        lasting = device >= 0 && ::pread(device, boot, sizeof boot, 0) == sizeof boot &&
+        const Result<Fd> device = OpenAt(AT_FDCWD, source.c_str(), O_RDONLY | O_NONBLOCK);
+        lasting = device && ::pread(device.value.Get(), boot, sizeof boot, 0) == sizeof boot &&
                   std::memcmp(boot + 3, "NTFS    ", 8) == 0;
-        if (device >= 0) {
-            ::close(device);
-        }
     }
     m_known.emplace(dev, lasting);
     return lasting;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/sys.h"
+
 namespace versalo {
 
 // What tells an entry apart from another that later got its inode number: statx's view of it.
@@ -22,9 +24,8 @@ struct EntryStatus {
     std::int64_t birth = 0;     // nanoseconds since 1970
 };
 
-// The entry name in the open folder dirfd, without following a symbolic link; false (errno set)
-// when there is none.
-bool StatEntry(int dirfd, const std::string& name, EntryStatus& status);
+// The entry name in the open folder dirfd, without following a symbolic link.
+Result<EntryStatus> StatEntry(int dirfd, const std::string& name);
 
 // The file system's identity (statfs f_fsid, taken from the UUID on ext4, btrfs and xfs), which
 // stays when a disk comes back under another device number; 0 where the file system gives none.
@@ -54,8 +55,8 @@ struct FolderIdentity {
 // before, looking up each folder's name in its parent by inode number.
 class CanonicalFolders {
 public:
-    // False with errno set when the folder has no path any more (removed) or cannot be read.
-    bool Identify(int dirfd, FolderIdentity& identity);
+    // The open folder's identity; an error when it has no path any more (removed) or cannot be read.
+    Result<FolderIdentity> Identify(int dirfd);
     // A folder entry is about to be renamed: what is known of the paths through it is forgotten.
     void FolderMoving(dev_t dev, ino_t ino);
 
@@ -66,7 +67,7 @@ private:
         std::size_t pathLength;  // its path is m_lastPath.substr(0, pathLength)
     };
     // The path of a folder deeper than the kernel hands out, put together from a folder above it.
-    bool Climb(int dirfd, const struct ::stat& folder, FolderIdentity& identity);
+    Result<std::string> Climb(int dirfd, const struct ::stat& folder);
     // True when the folder open as fd is known or has a kernel path: base is its path then, and
     // baseKnown the known folders on it.
     bool KnownBase(int fd, const struct ::stat& status, std::string& base,

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -279,49 +278,30 @@ bool FolderListing::IndexNames() {
     }
 }
 
-bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames, bool freshDescriptor) {
+Result<FolderListing> ReadFolder(int dirfd, bool withDotNames, bool freshDescriptor) {
     // A descriptor of any other kind (O_PATH, or one read before) gets a reading one of its own.
-    const int fd = freshDescriptor ? dirfd : ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return false;
-    }
-    alignas(dirent64) char buffer[64 * 1024];
-    while (true) {
-        const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            if (!freshDescriptor) {
-                ::close(fd);
-            }
-            if (got == 0 && !listing.IndexNames()) {
-                error = ENOMEM;
-                return false;
-            }
-            return got == 0;
-        }
-        for (ssize_t offset = 0; offset < got;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
-            offset += entry->d_reclen;
-            const char* name = entry->d_name;
-            const bool dotOrDotDot =
-                name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-            if ((name[0] != '.' || (withDotNames && !dotOrDotDot)) && !listing.Add(name, entry->d_type)) {
-                error = ENOMEM;
-                if (!freshDescriptor) {
-                    ::close(fd);
-                }
-                return false;
-            }
+    Result<Fd> own;
+    if (!freshDescriptor) {
+        own = OpenAt(dirfd, ".", O_RDONLY | O_DIRECTORY);
+        if (!own) {
+            return {{}, own.error};
         }
     }
-}
-
-FolderListing FolderNames(int dirfd) {
-    FolderListing listing;
-    int error = 0;
-    if (!ReadFolder(dirfd, listing, error, /*withDotNames=*/true)) {
-        return {};
+    Result<FolderListing> listing;
+    bool full = false;
+    listing.error = ListEntries(freshDescriptor ? dirfd : own.value.Get(), [&](const dirent64& entry) {
+        const char* name = entry.d_name;
+        const bool dotOrDotDot = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+        if ((name[0] != '.' || (withDotNames && !dotOrDotDot)) && !listing.value.Add(name, entry.d_type)) {
+            full = true;
+        }
+        return !full;
+    });
+    if (!listing.error && (full || !listing.value.IndexNames())) {
+        listing.error = std::make_error_code(std::errc::not_enough_memory);
+    }
+    if (listing.error) {
+        listing.value = FolderListing();
     }
     return listing;
 }

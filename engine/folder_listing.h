@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/sys.h"
+
 namespace versalo {
 
 // A folder's listing, stored compactly: the names one after the other in one buffer (each ended
@@ -65,16 +67,10 @@ private:
     std::size_t m_setSize = 0;
 };
 
-// Reads a folder's whole listing into listing (which must be empty), leaving out "." and "..",
-// and unless withDotNames every other name that begins with a dot (the walk neither renames nor
-// enters those). freshDescriptor: dirfd was opened for reading (O_RDONLY | O_DIRECTORY) and not
-// read yet, and is read itself; otherwise the folder is opened anew for the listing. Returns false
-// with errno in error.
-bool ReadFolder(int dirfd, FolderListing& listing, int& error, bool withDotNames = false,
-                bool freshDescriptor = false);
-
-// The names of a folder's listing, dot-names included (a dropped dot-name is renamed too), byte
-// for byte as the folder spells them; empty when the folder cannot be read.
-FolderListing FolderNames(int dirfd);
+// Reads a folder's whole listing, leaving out "." and "..", and unless withDotNames every other
+// name that begins with a dot (the walk neither renames nor enters those). freshDescriptor: dirfd
+// was opened for reading (O_RDONLY | O_DIRECTORY) and not read yet, and is read itself; otherwise
+// the folder is opened anew for the listing. With an error the listing is empty.
+Result<FolderListing> ReadFolder(int dirfd, bool withDotNames = false, bool freshDescriptor = false);
 
 }  // namespace versalo

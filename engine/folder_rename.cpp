@@ -9,6 +9,7 @@
 
 #include "engine/folder_listing.h"
 #include "engine/paths.h"
+#include "engine/sys.h"
 #include "engine/text_case.h"
 
 namespace versalo {
@@ -43,21 +44,29 @@ void FileSystemNotes::NoteNoHardLinks(int dirfd) {
     Find(dirfd)->noLinks = true;
 }
 
-bool IsTemporaryName(std::string_view name) {
-    // kTempPrefix, eight characters of TemporarySuffix's alphabet, ".tmp": nothing else.
-    static constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
-    if (name.size() != kTempPrefix.size() + 12 || !name.starts_with(kTempPrefix) || !name.ends_with(".tmp")) {
-        return false;
-    }
-    const std::string_view random = name.substr(kTempPrefix.size(), 8);
-    return random.find_first_not_of(kAlphabet) == std::string_view::npos;
+const std::error_category& BothNamesCategory() {
+    class Category : public std::error_category {
+    public:
+        const char* name() const noexcept override { return "versalo-both-names"; }
+        std::string message(int value) const override { return std::generic_category().message(value); }
+    };
+    static const Category category;
+    return category;
 }
 
 namespace {
 
 // A plain rename's answer when its target exists, as the no-replace rename would give it.
-int TargetTaken(int error) {
-    return error == ENOTEMPTY || error == ENOTDIR || error == EISDIR ? EEXIST : error;
+std::error_code TargetTaken(std::error_code error) {
+    return error == std::errc::directory_not_empty || error == std::errc::not_a_directory ||
+                   error == std::errc::is_a_directory
+               ? std::make_error_code(std::errc::file_exists)
+               : error;
+}
+
+// The answer of a file system that refuses RENAME_NOREPLACE.
+bool RefusesFlag(std::error_code error) {
+    return error == std::errc::invalid_argument || error == std::errc::function_not_supported;
 }
 
 // Looks that the name to is free, then renames plainly: what is left where the file system has
@@ -67,15 +76,45 @@ int TargetTaken(int error) {
 // ago under another spelling still stands. Between the look and the rename (one system call) a
 // file that another program creates under that name would be replaced; a folder is replaced only
 // by a folder, and only while it is empty (the kernel refuses any other target).
-int LookThenRename(int dirfd, const std::string& from, const std::string& to) {
-    const int look = ::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE);
-    if (look == 0) {
-        return 0;  // the file system takes the flag after all
+std::error_code LookThenRename(int dirfd, const std::string& from, const std::string& to) {
+    const std::error_code look =
+        ErrorOf(::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE));
+    if (!look) {
+        return {};  // the file system takes the flag after all
     }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno;
+    if (!RefusesFlag(look)) {
+        return look;
     }
-    return ::renameat(dirfd, from.c_str(), dirfd, to.c_str()) == 0 ? 0 : TargetTaken(errno);
+    return TargetTaken(ErrorOf(::renameat(dirfd, from.c_str(), dirfd, to.c_str())));
+}
+
+// The file has the names from and to (link made): it loses from. Should that fail, to goes again,
+// and where that fails too the file has both names, which the error says (BothNamesCategory).
+std::error_code DropOldName(int dirfd, const std::string& from, const std::string& to) {
+    if (::unlinkat(dirfd, from.c_str(), 0) == 0) {
+        return {};
+    }
+    const std::error_code error = LastError();
+    if (error == std::errc::no_such_file_or_directory) {
+        return {};  // the old name went meanwhile (another program): the file has the new one
+    }
+    if (::unlinkat(dirfd, to.c_str(), 0) == 0 || errno == ENOENT) {
+        return error;  // the second name of the same file, made just now, is gone again
+    }
+    return {error.value(), BothNamesCategory()};
+}
+
+// Whether link()'s refusal (linkError) of the file status, which was then moved by a plain rename
+// (moved: its error), tells that the file system has no hard links at all. EPERM alone does not:
+// the kernel also gives it for a link to another user's file (fs.protected_hardlinks) and for an
+// immutable or append-only file. It does for a file of the caller's own (no protection applies)
+// that could be renamed (neither immutable nor append-only): exfat-fuse answers so for every file.
+bool NoLinksAtAll(std::error_code linkError, const struct stat& status, std::error_code moved) {
+    if (linkError == std::errc::operation_not_supported || linkError == std::errc::function_not_supported) {
+        return true;
+    }
+    const uid_t user = ::geteuid();
+    return linkError == std::errc::operation_not_permitted && !moved && (status.st_uid == user || user == 0);
 }
 
 // The move for file systems that refuse RENAME_NOREPLACE (FUSE ones: bindfs, exfat-fuse, ntfs-3g,
@@ -84,47 +123,44 @@ int LookThenRename(int dirfd, const std::string& from, const std::string& to) {
 // program could meet an empty file or have its own file replaced. A kill between the two calls
 // leaves the file under both names; undo, which has the journal's word for it, drops the extra
 // one. A run without that word cannot tell such a pair from the user's own hard links and leaves
-// both names. Folders, which cannot be hard-linked, and files
-// where the file system has no hard links (exfat-fuse) are moved by LookThenRename.
-int FallbackMove(int dirfd, const std::string& from, const std::string& to, FileSystemNotes* notes) {
+// both names. Folders, which cannot be hard-linked, files that may not be (another user's, an
+// immutable one, one with too many links) and files where the file system has no hard links
+// (exfat-fuse; noted for the rest of the batch) are moved by LookThenRename.
+std::error_code FallbackMove(int dirfd, const std::string& from, const std::string& to,
+                             FileSystemNotes* notes) {
     if (notes == nullptr || !notes->NoHardLinks(dirfd)) {
         if (::linkat(dirfd, from.c_str(), dirfd, to.c_str(), 0) == 0) {
-            if (::unlinkat(dirfd, from.c_str(), 0) == 0) {
-                return 0;
-            }
-            const int error = errno;
-            if (error == ENOENT) {
-                return 0;  // the old name went meanwhile (another program): the file has the new one
-            }
-            ::unlinkat(dirfd, to.c_str(), 0);  // the second name of the same file, made just now
-            return error;
+            return DropOldName(dirfd, from, to);
         }
-        const int error = errno;
-        if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS && error != EMLINK) {
+        const std::error_code error = LastError();
+        if (error != std::errc::operation_not_permitted && error != std::errc::operation_not_supported &&
+            error != std::errc::function_not_supported && error != std::errc::too_many_links) {
             return error;  // EEXIST: the name is taken; ENOENT: the entry is gone; ...
         }
-        // EPERM: a folder (never hard-linked) or a file system without hard links.
-        struct stat entry {};
-        if (::fstatat(dirfd, from.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
-            return errno;
+        const Result<struct stat> entry = StatNoFollow(dirfd, from.c_str());
+        if (!entry) {
+            return entry.error;
         }
-        if (S_ISREG(entry.st_mode) && error != EMLINK && notes != nullptr) {
+        const std::error_code moved = LookThenRename(dirfd, from, to);
+        if (S_ISREG(entry.value.st_mode) && notes != nullptr && NoLinksAtAll(error, entry.value, moved)) {
             notes->NoteNoHardLinks(dirfd);
         }
+        return moved;
     }
     return LookThenRename(dirfd, from, to);
 }
 
 // renameat2(RENAME_NOREPLACE) inside one folder, or FallbackMove where the file system refuses the
-// flag (remembered in notes, so that the flag is not tried for every entry). Returns 0 or errno;
-// EEXIST when the target exists.
-int NoReplaceRename(int dirfd, const std::string& from, const std::string& to, FileSystemNotes* notes) {
+// flag (remembered in notes, so that the flag is not tried for every entry). file_exists when the
+// target exists.
+std::error_code NoReplaceRename(int dirfd, const std::string& from, const std::string& to,
+                                FileSystemNotes* notes) {
     if (notes == nullptr || !notes->FlagRefused(dirfd)) {
         if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), RENAME_NOREPLACE) == 0) {
-            return 0;
+            return {};
         }
-        const int error = errno;
-        if (error != EINVAL && error != ENOSYS) {
+        const std::error_code error = LastError();
+        if (!RefusesFlag(error)) {
             return error;
         }
         if (notes != nullptr) {
@@ -134,81 +170,100 @@ int NoReplaceRename(int dirfd, const std::string& from, const std::string& to, F
     return FallbackMove(dirfd, from, to, notes);
 }
 
-// Moves the entry to a temporary name beginning with "ZX"; returns that name, or an empty one
-// with error set (refused: the listener refused the name). Every name is told to the listener
-// before it is used. The name is random and never made beforehand: the no-replace move itself
-// makes sure that it was free, and no empty file ever stands under it, which a program removing
-// empty files could take away just as the entry arrives.
-std::string MoveToTemporaryName(int dirfd, const std::string& oldName, const RenameHelp& help, int& error,
-                                bool& refused) {
+// Moves the entry to a temporary name beginning with "ZX" and returns that name; the error
+// operation_canceled: the listener refused the name. Every name is told to the listener before it
+// is used. The name is random and never made beforehand: the no-replace move itself makes sure
+// that it was free, and no empty file ever stands under it, which a program removing empty files
+// could take away just as the entry arrives.
+Result<std::string> MoveToTemporaryName(int dirfd, const std::string& oldName, const RenameHelp& help) {
+    Result<std::string> temporary;
     // Another program could take the name before our move; then try another one.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        std::string temporary = std::string(kTempPrefix) + TemporarySuffix();
-        if (help.temporary && !help.temporary(temporary)) {
-            refused = true;
-            return {};
+        temporary.value = std::string(kTempPrefix) + TemporarySuffix();
+        if (help.temporary && !help.temporary(temporary.value)) {
+            return {{}, std::make_error_code(std::errc::operation_canceled)};
         }
-        error = NoReplaceRename(dirfd, oldName, temporary, help.notes);
-        if (error == 0) {
-            return temporary;
-        }
-        if (error != EEXIST) {
-            return {};
+        temporary.error = NoReplaceRename(dirfd, oldName, temporary.value, help.notes);
+        if (temporary.error != std::errc::file_exists) {
+            break;
         }
     }
-    return {};
+    return temporary;
 }
 
 // The spelling under which the folder's listing holds name: name itself, or the one spelling
-// that is the same name in other case (a file system that ignores case lists only that one);
-// empty when neither is listed.
-std::string StoredSpelling(int dirfd, const std::string& name) {
-    const FolderListing listing = FolderNames(dirfd);
-    if (listing.contains(name)) {
-        return name;
+// that is the same name in other case (a file system that ignores case lists only that one).
+// no_such_file_or_directory when neither is listed.
+Result<std::string> StoredSpelling(int dirfd, const std::string& name) {
+    const Result<FolderListing> listing = ReadFolder(dirfd, /*withDotNames=*/true);
+    if (!listing) {
+        return {{}, listing.error};
+    }
+    if (listing.value.contains(name)) {
+        return {name, {}};
     }
     const std::string lower = ToLowerText(name);
-    for (std::size_t i = 0; i < listing.Count(); ++i) {
-        if (ToLowerText(listing.Name(i)) == lower) {
-            return std::string(listing.Name(i));
+    for (std::size_t i = 0; i < listing.value.Count(); ++i) {
+        if (ToLowerText(listing.value.Name(i)) == lower) {
+            return {std::string(listing.value.Name(i)), {}};
         }
     }
-    return {};
+    return {{}, std::make_error_code(std::errc::no_such_file_or_directory)};
+}
+
+// A move from one name to another left the file under both (BothNamesCategory).
+bool BothNames(std::error_code error) {
+    return error.category() == BothNamesCategory();
 }
 
 // verify: the file system ignores case (it found the entry under its new spelling); the listing
 // is read after the rename to see that the new spelling was stored.
 FolderRenameResult TwoMoves(int dirfd, const std::string& oldName, const std::string& newName,
                             const RenameHelp& help, bool verify) {
-    int error = 0;
-    bool refused = false;
-    const std::string temporary = MoveToTemporaryName(dirfd, oldName, help, error, refused);
-    if (temporary.empty()) {
-        return {refused ? RenameStatus::kTemporaryRefused : RenameStatus::kFailed, error, oldName, {}};
+    const Result<std::string> moved = MoveToTemporaryName(dirfd, oldName, help);
+    if (BothNames(moved.error)) {
+        return {RenameStatus::kTwoNames, moved.error, oldName, moved.value};
     }
-    const int second = NoReplaceRename(dirfd, temporary, newName, help.notes);
-    if (second == 0) {
-        const std::string stored = verify ? StoredSpelling(dirfd, newName) : newName;
-        if (stored.empty() || stored == newName) {
-            return {RenameStatus::kRenamed, 0, newName, {}};
+    if (!moved) {
+        const bool refused = moved.error == std::errc::operation_canceled;
+        return {refused ? RenameStatus::kTemporaryRefused : RenameStatus::kFailed, moved.error, oldName, {}};
+    }
+    const std::string& temporary = moved.value;
+    const std::error_code second = NoReplaceRename(dirfd, temporary, newName, help.notes);
+    if (!second) {
+        const Result<std::string> stored =
+            verify ? StoredSpelling(dirfd, newName) : Result<std::string>{newName, {}};
+        if (!stored) {
+            return {RenameStatus::kUnconfirmed, stored.error, newName, {}};
         }
-        return {RenameStatus::kSpellingKept, 0, stored, {}};
+        if (stored.value == newName) {
+            return {RenameStatus::kRenamed, {}, newName, {}};
+        }
+        return {RenameStatus::kSpellingKept, {}, stored.value, {}};
+    }
+    if (BothNames(second)) {
+        return {RenameStatus::kTwoNames, second, newName, temporary};
     }
     // exfat-fuse answers ENOENT while a file is open under its new spelling (it tries to hide the
     // open file first and does not find it under that spelling); the entry is still there.
-    struct stat status {};
     const bool openElsewhere =
-        second == ENOENT && ::fstatat(dirfd, temporary.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        second == std::errc::no_such_file_or_directory && StatNoFollow(dirfd, temporary.c_str());
     // The new name is taken (or refused): back to the old name, never left under the temporary one.
-    const int back = NoReplaceRename(dirfd, temporary, oldName, help.notes);
-    if (back == 0) {
+    const std::error_code back = NoReplaceRename(dirfd, temporary, oldName, help.notes);
+    if (!back) {
         if (openElsewhere) {
-            return {RenameStatus::kOpenElsewhere, EBUSY, oldName, {}};
+            return {RenameStatus::kOpenElsewhere,
+                    std::make_error_code(std::errc::device_or_resource_busy),
+                    oldName,
+                    {}};
         }
-        if (second == EEXIST) {
-            return {RenameStatus::kCollision, EEXIST, oldName, {}};
+        if (second == std::errc::file_exists) {
+            return {RenameStatus::kCollision, second, oldName, {}};
         }
         return {RenameStatus::kFailed, second, oldName, {}};
+    }
+    if (BothNames(back)) {
+        return {RenameStatus::kTwoNames, back, oldName, temporary};
     }
     // Both the new and the old name were taken by someone else between our moves. Overwriting
     // either would lose a file, so the entry stays where it is and the user is told its name.
@@ -220,42 +275,24 @@ FolderRenameResult TwoMoves(int dirfd, const std::string& oldName, const std::st
 FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const std::string& newName,
                                   bool twoMove, const RenameHelp& help) {
     if (oldName == newName) {
-        return {RenameStatus::kUnchanged, 0, oldName, {}};
+        return {RenameStatus::kUnchanged, {}, oldName, {}};
     }
     if (twoMove) {
         // The file system finds the entry under its new spelling: it ignores case.
-        struct stat status {};
-        const bool foldsCase = ::fstatat(dirfd, newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        const bool foldsCase = static_cast<bool>(StatNoFollow(dirfd, newName.c_str()));
         return TwoMoves(dirfd, oldName, newName, help, foldsCase);
     }
-    const int error = NoReplaceRename(dirfd, oldName, newName, help.notes);
-    if (error == 0) {
-        return {RenameStatus::kRenamed, 0, newName, {}};
+    const std::error_code error = NoReplaceRename(dirfd, oldName, newName, help.notes);
+    if (!error) {
+        return {RenameStatus::kRenamed, {}, newName, {}};
     }
-    if (error == EEXIST) {
+    if (error == std::errc::file_exists) {
         return TwoMoves(dirfd, oldName, newName, help, /*verify=*/true);
     }
+    if (BothNames(error)) {
+        return {RenameStatus::kTwoNames, error, newName, oldName};
+    }
     return {RenameStatus::kFailed, error, oldName, {}};
-}
-
-int OpenPath(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd >= 0 || errno != ENAMETOOLONG) {
-        return fd;
-    }
-    // Too long for one call: walk it a component at a time.
-    const std::vector<std::string_view> parts = PathComponents(path);
-    int current = ::open(path.starts_with('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    for (std::size_t i = 0; current >= 0 && i < parts.size(); ++i) {
-        const bool last = i + 1 == parts.size();
-        const int child = ::openat(current, std::string(parts[i]).c_str(),
-                                   last ? (flags | O_CLOEXEC) : (O_PATH | O_DIRECTORY | O_CLOEXEC));
-        const int error = errno;
-        ::close(current);
-        errno = error;
-        current = child;
-    }
-    return current;
 }
 
 }  // namespace versalo

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace versalo {
@@ -23,16 +24,21 @@ enum class RenameStatus {
     kSpellingKept,      // the file system said yes but kept the old spelling (it ignores case changes)
     kTemporaryRefused,  // the listener refused the temporary name; nothing was done
     kOpenElsewhere,     // exfat-fuse refused the move because the file is open under its new spelling
+    kTwoNames,          // a move by link and unlink could not drop the name moved from (see secondName)
+    kUnconfirmed,       // the file system said yes, but the folder could not be read to see the new spelling
 };
 
 struct FolderRenameResult {
     RenameStatus status = RenameStatus::kFailed;
-    int error = 0;            // errno of the failing step, for kFailed and kStranded
+    std::error_code error;    // of the failing step
     std::string currentName;  // the name the entry has afterwards
-    // An empty file of the program's that could not be removed again, if any. No rename makes one
-    // any more (no placeholder, no temporary file made beforehand); kept for the messages.
-    std::string leftover;
+    std::string secondName;   // kTwoNames: the other name the file has as well
 };
+
+// The error of a move by link and unlink (FallbackMove) whose name moved from could not be
+// removed, nor the new one taken back: the file has both names. Its value is the errno of the
+// failed removal.
+const std::error_category& BothNamesCategory();
 
 // What the no-replace rename learns about file systems while a batch runs, so that not every
 // entry finds it out again: which refuse RENAME_NOREPLACE, and which of those have no hard links.
@@ -89,12 +95,5 @@ struct RenameHelp {
 // ignores case, the folder's listing is read to see that the new spelling was really stored.
 FolderRenameResult RenameInFolder(int dirfd, const std::string& oldName, const std::string& newName,
                                   bool twoMove, const RenameHelp& help = {});
-
-// True when name is one of the program's own temporary names (prefix, random part, suffix, exactly).
-bool IsTemporaryName(std::string_view name);
-
-// Opens a path like open(2), also when it is longer than the system's path-length limit, by
-// going through it one folder at a time. Returns the descriptor, or -1 with errno set.
-int OpenPath(const std::string& path, int flags);
 
 }  // namespace versalo

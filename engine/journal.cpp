@@ -14,6 +14,7 @@
 #include "engine/error_text.h"
 #include "engine/paths.h"
 #include "engine/skip_report.h"
+#include "engine/sys.h"
 #include "engine/text_case.h"
 #include "version/version.h"
 
@@ -190,25 +191,23 @@ void PutFolderPath(Json& line, const std::string& path, unsigned long number, st
 }
 
 // Opens a journal for a run or an undo: a regular file only (a device or a pipe would never end,
-// or block), locked for this program alone. Returns the descriptor, or -1 with the reason.
-int OpenJournal(const std::string& path, int flags, struct stat& status, std::string& problem) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
-        problem = ErrorText(errno);
+// or block), locked for this program alone. Without a descriptor problem says why, in German:
+// not every reason is a system error.
+Fd OpenJournal(const std::string& path, int flags, struct stat& status, std::string& problem) {
+    Fd fd(::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644));
+    if (!fd || ::fstat(fd.Get(), &status) != 0) {
+        problem = ErrorText(LastError());
     } else if (!S_ISREG(status.st_mode)) {
         problem = "es ist keine gewöhnliche Datei";
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    } else if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         problem = errno == EWOULDBLOCK ? "ein anderer Lauf von Versalo benutzt es gerade (es ist gesperrt)"
-                                       : ErrorText(errno);
-    } else if (::fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
-        problem = ErrorText(errno);
+                                       : ErrorText(LastError());
+    } else if (::fcntl(fd.Get(), F_SETFL, flags & O_APPEND) != 0) {
+        problem = ErrorText(LastError());
     } else {
         return fd;
     }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return -1;
+    return {};
 }
 
 }  // namespace
@@ -217,7 +216,7 @@ JournalWriter::JournalWriter(const std::string& path, CaseRule rule, const NameS
     struct stat status {};
     std::string problem;
     m_fd = OpenJournal(path, O_RDWR | O_CREAT | O_APPEND, status, problem);
-    if (m_fd < 0) {
+    if (!m_fd) {
         m_problem = "das Journal " + QuotedJournal(path) + " kann nicht geschrieben werden: " + problem;
         return;
     }
@@ -226,7 +225,7 @@ JournalWriter::JournalWriter(const std::string& path, CaseRule rule, const NameS
     // A run stopped in the middle of a line (a full disk) left it unfinished: this run's header
     // must not be glued onto it.
     char last = '\n';
-    if (status.st_size > 0 && ::pread(m_fd, &last, 1, status.st_size - 1) == 1 && last != '\n') {
+    if (status.st_size > 0 && ::pread(m_fd.Get(), &last, 1, status.st_size - 1) == 1 && last != '\n') {
         WriteLine("");
     }
     Json header;
@@ -247,29 +246,24 @@ JournalWriter::JournalWriter(const std::string& path, CaseRule rule, const NameS
     }
 }
 
-JournalWriter::~JournalWriter() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
-
 BeforeRename JournalWriter::Renaming(const RenameStep& step) {
     m_lastOld.clear();
     m_lastNew.clear();
     if (!Ok()) {
         return BeforeRename::kStop;
     }
-    EntryStatus entry;
-    if (!StatEntry(step.dirfd, step.oldName, entry)) {
+    const Result<EntryStatus> found = StatEntry(step.dirfd, step.oldName);
+    if (!found) {
         return BeforeRename::kGo;  // the rename fails in turn and is reported; nothing to note
     }
+    const EntryStatus& entry = found.value;
     if (entry.dev == m_dev && entry.ino == m_ino) {
         m_leftItselfOut = true;
         return BeforeRename::kLeaveOut;
     }
     struct stat folder {};
     if (::fstat(step.dirfd, &folder) != 0) {
-        m_problem = ErrorText(errno);
+        m_problem = ErrorText(LastError());
         return BeforeRename::kStop;
     }
     const bool newFolder =
@@ -313,10 +307,12 @@ BeforeRename JournalWriter::Temporary(const RenameStep& step, const std::string&
 }
 
 bool JournalWriter::WriteFolderLine(int dirfd) {
-    if (!m_folders.Identify(dirfd, m_folder)) {
-        m_problem = ErrorText(errno);
+    Result<FolderIdentity> identity = m_folders.Identify(dirfd);
+    if (!identity) {
+        m_problem = ErrorText(identity.error);
         return false;
     }
+    m_folder = std::move(identity.value);
     m_inodesLast = m_lifetime.Lasting(dirfd, m_folder.dev);
     Json line;
     line["folder"] = ++m_folderNumber;
@@ -333,18 +329,18 @@ bool JournalWriter::WriteFolderLine(int dirfd) {
 // One write per line, so that a line is in the file (in the system's hands) as soon as this
 // returns: a run killed right afterwards, before or after its rename, still has it.
 bool JournalWriter::WriteLine(const std::string& line) {
-    if (m_fd < 0 || !Ok()) {
+    if (!m_fd || !Ok()) {
         return false;
     }
     const std::string text = line + "\n";
     std::size_t written = 0;
     while (written < text.size()) {
-        const ssize_t n = ::write(m_fd, text.data() + written, text.size() - written);
+        const ssize_t n = ::write(m_fd.Get(), text.data() + written, text.size() - written);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            m_problem = ErrorText(errno);
+            m_problem = ErrorText(LastError());
             return false;
         }
         written += static_cast<std::size_t>(n);
@@ -353,12 +349,6 @@ bool JournalWriter::WriteLine(const std::string& line) {
 }
 
 // ---------------------------------------------------------------------------------------------
-
-JournalReader::~JournalReader() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
 
 namespace {
 
@@ -403,7 +393,7 @@ void JournalReader::Classify(const char* head, std::size_t size, off_t start) {
 
 // One pass forward, a block at a time: the number of lines (for line numbers and progress), the
 // first line (which must be a header of ours), and where each header and folder line starts.
-bool JournalReader::Index(std::string& first) {
+std::error_code JournalReader::Index(std::string& first) {
     char buffer[kBlockSize];
     char head[kHeadSize];
     std::size_t headSize = 0;
@@ -412,19 +402,19 @@ bool JournalReader::Index(std::string& first) {
     bool firstDone = false;
     bool endsWithNewline = true;
     while (true) {
-        const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(m_fd.Get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            return false;
+            return LastError();
         }
         if (got == 0) {
             if (!endsWithNewline) {
                 ++m_lines;  // an unfinished last line
                 Classify(head, headSize, lineStart);
             }
-            return true;
+            return {};
         }
         const char* at = buffer;
         const char* const end = buffer + got;
@@ -462,9 +452,10 @@ bool JournalReader::Open(const std::string& path, std::string& error) {
     std::string problem;
     m_fd = OpenJournal(path, O_RDONLY, status, problem);
     std::string first;
-    if (m_fd < 0 || !Index(first)) {
+    const std::error_code indexed = m_fd ? Index(first) : std::error_code();
+    if (!m_fd || indexed) {
         error = "das Journal " + QuotedJournal(path) +
-                " kann nicht gelesen werden: " + (m_fd < 0 ? problem : ErrorText(errno));
+                " kann nicht gelesen werden: " + (!m_fd ? problem : ErrorText(indexed));
         return false;
     }
     // An empty file: a run killed before its first line; there is nothing to take back.
@@ -476,7 +467,7 @@ bool JournalReader::Open(const std::string& path, std::string& error) {
     }
     m_end = status.st_size;
     char last = 0;
-    if (m_end > 0 && ::pread(m_fd, &last, 1, m_end - 1) == 1 && last == '\n') {
+    if (m_end > 0 && ::pread(m_fd.Get(), &last, 1, m_end - 1) == 1 && last == '\n') {
         --m_end;  // the newline ending the last line
     }
     m_atStart = status.st_size == 0;
@@ -484,7 +475,7 @@ bool JournalReader::Open(const std::string& path, std::string& error) {
     return true;
 }
 
-bool JournalReader::LineBefore(off_t end, std::string& line, off_t& start, bool& tooLong) const {
+std::error_code JournalReader::LineBefore(off_t end, std::string& line, off_t& start, bool& tooLong) const {
     line.clear();
     tooLong = false;
     // Lines are short as a rule: read a little first and more only for a long one. A line beyond
@@ -498,8 +489,9 @@ bool JournalReader::LineBefore(off_t end, std::string& line, off_t& start, bool&
         const off_t from = std::max<off_t>(0, position - chunk);
         chunk = std::min<off_t>(chunk * 4, kBlockSize);
         const auto size = static_cast<std::size_t>(position - from);
-        if (::pread(m_fd, buffer, size, from) != static_cast<ssize_t>(size)) {
-            return false;
+        const ssize_t got = ::pread(m_fd.Get(), buffer, size, from);
+        if (got != static_cast<ssize_t>(size)) {
+            return got < 0 ? LastError() : std::make_error_code(std::errc::io_error);  // cut short meanwhile
         }
         const void* newline = ::memrchr(buffer, '\n', size);
         const std::size_t begin =
@@ -525,14 +517,14 @@ bool JournalReader::LineBefore(off_t end, std::string& line, off_t& start, bool&
             line += *piece;
         }
     }
-    return true;
+    return {};
 }
 
 bool JournalReader::LineAt(off_t start, std::string& line) const {
     line.clear();
     char buffer[4096];
     for (off_t position = start; line.size() <= kJournalLineLimit;) {
-        const ssize_t got = ::pread(m_fd, buffer, sizeof buffer, position);
+        const ssize_t got = ::pread(m_fd.Get(), buffer, sizeof buffer, position);
         if (got <= 0) {
             return got == 0;
         }
@@ -744,8 +736,8 @@ UndoSource::Next JournalReader::Read(UndoStep& step, SkippedEntry& problem) {
     while (!m_atStart) {
         off_t start = 0;
         bool tooLong = false;
-        if (!LineBefore(m_end, line, start, tooLong)) {
-            problem = {m_path, "das Journal kann nicht weitergelesen werden: " + ErrorText(errno)};
+        if (const std::error_code error = LineBefore(m_end, line, start, tooLong)) {
+            problem = {m_path, "das Journal kann nicht weitergelesen werden: " + ErrorText(error)};
             m_atStart = true;
             return Next::kProblem;
         }
@@ -847,9 +839,7 @@ std::optional<UndoSource::Next> JournalReader::Interpret(const std::string& line
 }
 
 double JournalReader::Percent() const {
-    return m_lines == 0
-               ? 100.0
-               : static_cast<double>(m_lines + 1 - m_lineNumber) / static_cast<double>(m_lines) * 100.0;
+    return versalo::Percent(m_lines + 1 - m_lineNumber, m_lines);
 }
 
 }  // namespace versalo

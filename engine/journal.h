@@ -14,6 +14,7 @@
 #include "engine/batch_host.h"
 #include "engine/case_rules.h"
 #include "engine/folder_identity.h"
+#include "engine/sys.h"
 #include "engine/undo.h"
 
 namespace versalo {
@@ -58,7 +59,6 @@ public:
     // scope: the run's name part and kept spellings, which the header records where they are not
     // the defaults ("part":"name" or "extension", "keep":["DVD","McCartney"]).
     JournalWriter(const std::string& path, CaseRule rule, const NameScope& scope = {});
-    ~JournalWriter() override;
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
@@ -77,7 +77,7 @@ private:
     bool WriteLine(const std::string& line);
     // The folder line for the open folder dirfd, which the next rename lines belong to.
     bool WriteFolderLine(int dirfd);
-    int m_fd = -1;
+    Fd m_fd;
     std::string m_problem;
     dev_t m_dev = 0;  // the journal file itself
     ino_t m_ino = 0;
@@ -101,7 +101,6 @@ private:
 // as a problem and the rest is read on. The reader holds an exclusive lock on the journal.
 class JournalReader : public UndoSource {
 public:
-    ~JournalReader() override;
     // False with a German message when the file cannot be read, is no regular file, is in use by
     // another run or is no journal of Versalo.
     bool Open(const std::string& path, std::string& error);
@@ -130,12 +129,12 @@ private:
         std::string locale;
         NameScope scope;
     };
-    bool Index(std::string& first);
+    std::error_code Index(std::string& first);
     void Classify(const char* head, std::size_t size, off_t start);
     // The line before position end (exclusive; the newline that ends it is not part of it),
     // with where it starts; tooLong when it is longer than the limit (then it is not kept).
-    // False at a read error.
-    bool LineBefore(off_t end, std::string& line, off_t& start, bool& tooLong) const;
+    // The error of a failed read.
+    std::error_code LineBefore(off_t end, std::string& line, off_t& start, bool& tooLong) const;
     bool LineAt(off_t start, std::string& line) const;
     // What a non-empty line starting at start gives; nothing when it only changes what the
     // reader knows (a header, a folder line, a temporary name) and reading goes on.
@@ -150,7 +149,7 @@ private:
     SkippedEntry Problem(std::size_t lineNumber, const std::string& reason) const;
 
     std::string m_path;
-    int m_fd = -1;
+    Fd m_fd;
     off_t m_end = 0;  // lines before this position are still to be read
     bool m_atStart = false;
     std::size_t m_lines = 0;

@@ -1,10 +1,6 @@
 #include "engine/paths.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <random>
 
 namespace versalo {
@@ -16,33 +12,30 @@ std::string_view WithoutTrailingSlashes(std::string_view path) {
     return path;
 }
 
+namespace {
+
+// Characters that every file system takes. Lower case only, so that two suffixes never differ in
+// case alone (which a file system that ignores case would mix up).
+constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
+constexpr std::string_view kEnd = ".tmp";
+
+}  // namespace
+
 std::string TemporarySuffix() {
-    // Eight characters that every file system takes, then ".tmp". Lower case only, so that two
-    // suffixes never differ in case alone (which a file system that ignores case would mix up).
-    static constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
     thread_local std::minstd_rand generator{std::random_device{}()};
     std::string suffix(8, '0');
     for (char& c : suffix) {
         c = kAlphabet[generator() % kAlphabet.size()];
     }
-    return suffix + ".tmp";
+    return suffix + std::string(kEnd);
 }
 
-std::string TempFileNameAt(int dirfd, std::string_view prefix) {
-    // O_EXCL makes the creation atomic: a name that exists already is never taken over.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = std::string(prefix) + TemporarySuffix();
-        int fd = ::openat(dirfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST) {
-            return {};
-        }
+bool IsTemporaryName(std::string_view name) {
+    if (name.size() != kTempPrefix.size() + 8 + kEnd.size() || !name.starts_with(kTempPrefix) ||
+        !name.ends_with(kEnd)) {
+        return false;
     }
-    errno = EEXIST;
-    return {};
+    return name.substr(kTempPrefix.size(), 8).find_first_not_of(kAlphabet) == std::string_view::npos;
 }
 
 SplitPath SplitLastComponent(std::string_view path) {

@@ -16,10 +16,9 @@ std::string_view WithoutTrailingSlashes(std::string_view path);
 // A random ending for a temporary name, to follow the prefix: eight characters and ".tmp".
 std::string TemporarySuffix();
 
-// Creates a new, empty file inside the open folder dirfd under a name that begins with prefix and
-// that no entry of the folder had before, and returns that name. On failure the result is empty
-// and errno tells why.
-std::string TempFileNameAt(int dirfd, std::string_view prefix);
+// True when name is one of the program's own temporary names: the prefix, eight characters of
+// TemporarySuffix's alphabet, ".tmp", exactly.
+bool IsTemporaryName(std::string_view name);
 
 // Splits a path into the folder part and its last component, ignoring trailing slashes:
 // "/a/b/" gives {"/a", "b"}, "/b" gives {"/", "b"}, "b" gives {".", "b"}, "/" gives {"/", ""}.

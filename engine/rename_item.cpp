@@ -2,9 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "engine/case_rules.h"
 #include "engine/entry_rename.h"
@@ -12,6 +9,7 @@
 #include "engine/folder_listing.h"
 #include "engine/folder_rename.h"
 #include "engine/paths.h"
+#include "engine/sys.h"
 
 namespace versalo {
 
@@ -27,7 +25,7 @@ bool HasWantedNameAlready(int dirfd, const std::string& given, const std::string
     if (wanted == given || names.contains(given)) {
         return false;
     }
-    const FolderListing now = FolderNames(dirfd);
+    const FolderListing now = ReadFolder(dirfd, /*withDotNames=*/true).value;
     return !now.contains(given) && now.contains(wanted);
 }
 
@@ -35,12 +33,11 @@ bool HasWantedNameAlready(int dirfd, const std::string& given, const std::string
 // the walk reaches folders, so that a path longer than the path-length limit works too.
 ItemPaths FolderItself(const std::string& path, BatchContext& ctx) {
     ItemPaths paths{path, path};
-    const int folder = OpenPath(path, O_PATH | O_DIRECTORY);
-    if (folder < 0) {
-        ctx.skipped.Add(path, ErrorText(errno));
+    const Result<Fd> folder = OpenPath(path, O_PATH | O_DIRECTORY);
+    if (!folder) {
+        ctx.skipped.Add(path, ErrorText(folder.error));
         paths.missing = true;
     } else {
-        ::close(folder);
         paths.wasFolder = true;
     }
     return paths;
@@ -64,8 +61,8 @@ bool GivenBefore(int dirfd, const struct stat& folder, const SplitPath& split, c
     if (ctx.dryRun) {
         return ctx.givenItems.contains(BatchContext::Given(folder, split.leaf));
     }
-    struct stat now {};
-    return StatNoFollow(dirfd, wanted.c_str(), now) && known(wanted, now.st_ino);
+    const Result<struct stat> now = StatNoFollow(dirfd, wanted.c_str());
+    return now && known(wanted, now.value.st_ino);
 }
 
 // Renames split.leaf inside its folder, open as dirfd; path ends with that leaf.
@@ -73,9 +70,9 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
     ItemPaths paths{path, path};
     const std::size_t leafStart = path.size() - split.leaf.size();
     struct stat folder {};
-    struct stat item {};
-    const bool found = StatNoFollow(dirfd, split.leaf.c_str(), item);
-    const int error = errno;
+    const Result<struct stat> lookedUp = StatNoFollow(dirfd, split.leaf.c_str());
+    const bool found = static_cast<bool>(lookedUp);
+    const struct stat& item = lookedUp.value;
     const std::string wanted = ctx.Converted(split.leaf, found && S_ISDIR(item.st_mode));
     // Not found under its name: it may have been given before and renamed, as a folder where the
     // kind decides the new name.
@@ -87,7 +84,7 @@ ItemPaths RenameLeaf(int dirfd, const std::string& path, const SplitPath& split,
         return paths;
     }
     if (!found) {
-        ctx.skipped.Add(path, ErrorText(error));
+        ctx.skipped.Add(path, ErrorText(lookedUp.error));
         paths.missing = true;
         return paths;
     }
@@ -130,14 +127,12 @@ ItemPaths RenameItem(const std::string& path, BatchContext& ctx) {
     if (split.leaf.empty() || split.leaf == "." || split.leaf == "..") {
         return FolderItself(item, ctx);
     }
-    const int dirfd = OpenPath(split.parent, O_PATH | O_DIRECTORY);
-    if (dirfd < 0) {
-        ctx.skipped.Add(item, "der Ordner ist nicht erreichbar: " + ErrorText(errno));
+    const Result<Fd> dirfd = OpenPath(split.parent, O_PATH | O_DIRECTORY);
+    if (!dirfd) {
+        ctx.skipped.Add(item, "der Ordner ist nicht erreichbar: " + ErrorText(dirfd.error));
         return {item, item, true};
     }
-    ItemPaths paths = RenameLeaf(dirfd, item, split, ctx);
-    ::close(dirfd);
-    return paths;
+    return RenameLeaf(dirfd.value.Get(), item, split, ctx);
 }
 
 }  // namespace versalo

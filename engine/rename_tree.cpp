@@ -6,7 +6,6 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <vector>
 
 #include "engine/entry_rename.h"
@@ -14,6 +13,7 @@
 #include "engine/folder_listing.h"
 #include "engine/folder_rename.h"
 #include "engine/paths.h"
+#include "engine/sys.h"
 
 namespace versalo {
 
@@ -23,8 +23,8 @@ bool IsFolder(int dirfd, const std::string& name, unsigned char type) {
     if (type != DT_UNKNOWN) {
         return type == DT_DIR;
     }
-    struct stat status {};
-    return StatNoFollow(dirfd, name.c_str(), status) && S_ISDIR(status.st_mode);
+    const Result<struct stat> status = StatNoFollow(dirfd, name.c_str());
+    return status && S_ISDIR(status.value.st_mode);
 }
 
 // True when the entry is a folder on which a file system is mounted: another file system, or a
@@ -44,7 +44,7 @@ bool IsMountPoint(int dirfd, const char* name, dev_t device) {
 }
 
 struct Frame {
-    int fd;
+    Fd fd;
     std::size_t pathLength;           // this folder's shown path is path.substr(0, pathLength)
     std::vector<EntryNames> pending;  // subfolders still to walk, taken from the back
     bool firstLevel;                  // a subfolder of the walked folder itself
@@ -65,13 +65,14 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
     // The whole listing is read first: renaming entries while the folder is still being read
     // could make the listing return a renamed entry a second time. It is also the set of the
     // folder's names that tells a collision without moving anything.
-    FolderListing listing;
-    int error = 0;
     // Every folder the walk reads it has just opened for reading (O_RDONLY | O_DIRECTORY).
-    if (!ReadFolder(dirfd, listing, error, /*withDotNames=*/false, /*freshDescriptor=*/true)) {
-        ctx.skipped.AddNotEntered(folderPath, "der Ordner kann nicht gelesen werden: " + ErrorText(error));
+    Result<FolderListing> read = ReadFolder(dirfd, /*withDotNames=*/false, /*freshDescriptor=*/true);
+    if (!read) {
+        ctx.skipped.AddNotEntered(folderPath,
+                                  "der Ordner kann nicht gelesen werden: " + ErrorText(read.error));
         return subfolders;
     }
+    FolderListing& listing = read.value;
     notes.EnterFolder();
     std::string name;
     for (std::size_t i = 0; i < listing.Count(); ++i) {
@@ -110,21 +111,21 @@ std::vector<EntryNames> RenameListing(int dirfd, const std::string& folderPath, 
     return subfolders;
 }
 
-// Walks a folder that is open for reading (O_RDONLY | O_DIRECTORY) and not read yet; takes
-// ownership of dirfd. folderPath is for messages.
-void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
+// Walks a folder that is open for reading (O_RDONLY | O_DIRECTORY) and not read yet. folderPath
+// is for messages.
+void RenameTreeAt(Fd folder, const std::string& folderPath, BatchContext& ctx) {
     // An explicit stack instead of recursion: the depth of a tree is not bounded by anything the
     // program controls, the call stack is.
     std::string path(WithoutTrailingSlashes(folderPath));
     struct stat status {};
-    const dev_t device = ctx.oneFileSystem && ::fstat(dirfd, &status) == 0 ? status.st_dev : 0;
+    const dev_t device = ctx.oneFileSystem && ::fstat(folder.Get(), &status) == 0 ? status.st_dev : 0;
     FileSystemNotes notes;  // for the whole walk: the flag is tried once per file system
     std::vector<Frame> stack;
     if (!Reaches(ctx, 1)) {
-        ::close(dirfd);  // only the dropped items themselves
-        return;
+        return;  // only the dropped items themselves
     }
-    stack.push_back({dirfd, path.size(), RenameListing(dirfd, path, ctx, device, 1, notes), false, 0});
+    std::vector<EntryNames> subfolders = RenameListing(folder.Get(), path, ctx, device, 1, notes);
+    stack.push_back({std::move(folder), path.size(), std::move(subfolders), false, 0});
     // Progress within the walk: the share of the walked folder's own subfolders done.
     const std::size_t firstLevelTotal = stack.back().pending.size();
     std::size_t firstLevelDone = 0;
@@ -134,7 +135,6 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
             if (top.firstLevel) {
                 ctx.WalkProgress(++firstLevelDone, firstLevelTotal);
             }
-            ::close(top.fd);
             stack.pop_back();
             continue;
         }
@@ -143,11 +143,10 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
         top.pending.pop_back();
         path.resize(top.pathLength);
         const std::string childPath = JoinPath(path, names.shown);
-        const int child =
-            ::openat(top.fd, names.existing.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child < 0) {
+        Result<Fd> child = OpenAt(top.fd.Get(), names.existing.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (!child) {
             ctx.skipped.AddNotEntered(childPath,
-                                      "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
+                                      "der Ordner kann nicht geöffnet werden: " + ErrorText(child.error));
             if (firstLevel) {
                 ctx.WalkProgress(++firstLevelDone, firstLevelTotal);
             }
@@ -155,8 +154,8 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
         }
         path = childPath;
         const int depth = top.depth + 1;
-        stack.push_back({child, path.size(), RenameListing(child, path, ctx, device, depth + 1, notes),
-                         firstLevel, depth});
+        std::vector<EntryNames> below = RenameListing(child.value.Get(), path, ctx, device, depth + 1, notes);
+        stack.push_back({std::move(child.value), path.size(), std::move(below), firstLevel, depth});
     }
 }
 
@@ -164,16 +163,16 @@ void RenameTreeAt(int dirfd, const std::string& folderPath, BatchContext& ctx) {
 
 bool RenameTree(const std::string& folder, BatchContext& ctx, const std::string& shownPath) {
     // O_NOFOLLOW: a dropped link to a folder is renamed, never walked.
-    const int fd = OpenPath(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-    if (fd < 0) {
+    Result<Fd> fd = OpenPath(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (!fd) {
         // ENOTDIR: a file; ELOOP: a link, which is renamed but never followed.
-        if (errno != ENOTDIR && errno != ELOOP) {
+        if (fd.error != std::errc::not_a_directory && fd.error != std::errc::too_many_symbolic_link_levels) {
             ctx.skipped.AddNotEntered(shownPath.empty() ? folder : shownPath,
-                                      "der Ordner kann nicht geöffnet werden: " + ErrorText(errno));
+                                      "der Ordner kann nicht geöffnet werden: " + ErrorText(fd.error));
         }
         return false;
     }
-    RenameTreeAt(fd, shownPath.empty() ? folder : shownPath, ctx);
+    RenameTreeAt(std::move(fd.value), shownPath.empty() ? folder : shownPath, ctx);
     return true;
 }
 

@@ -8,12 +8,12 @@
 
 namespace versalo {
 
-void SkipReport::Add(std::string path, std::string reason) {
-    m_entries.push_back({std::move(path), std::move(reason)});
+void SkipReport::Add(std::string path, std::string reason, SkipKind kind) {
+    m_entries.push_back({std::move(path), std::move(reason), kind});
 }
 
 void SkipReport::AddNotEntered(std::string path, std::string reason) {
-    m_entries.push_back({std::move(path), std::move(reason), /*notEntered=*/true});
+    Add(std::move(path), std::move(reason), SkipKind::kNotEntered);
 }
 
 std::string Counted(std::size_t count, std::string_view one, std::string_view many) {
@@ -26,23 +26,35 @@ std::string Counted(std::size_t count, std::string_view one, std::string_view ma
 std::string SkipReport::Summary(NameQuoting quoting, std::size_t maxListed) const {
     std::string text;
     std::size_t listed = 0;
-    for (const bool notEntered : {false, true}) {
+    // Each kind's heading, for one entry and for several.
+    static constexpr struct {
+        SkipKind kind;
+        const char* one;
+        const char* many;
+    } kHeadings[] = {
+        {SkipKind::kKeptName, "Eintrag hat seinen Namen behalten:\n",
+         "Einträge haben ihren Namen behalten:\n"},
+        {SkipKind::kStranded,
+         "Eintrag steht unter einem vorläufigen Namen statt unter seinem alten oder neuen:\n",
+         "Einträge stehen unter einem vorläufigen Namen statt unter ihrem alten oder neuen:\n"},
+        {SkipKind::kTwoNames, "Datei hat jetzt zwei Namen:\n", "Dateien haben jetzt zwei Namen:\n"},
+        {SkipKind::kUnconfirmed,
+         "Eintrag wurde umbenannt, aber seine neue Schreibweise ist nicht bestätigt:\n",
+         "Einträge wurden umbenannt, aber ihre neue Schreibweise ist nicht bestätigt:\n"},
+        {SkipKind::kNotEntered,
+         "Ordner konnte nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n",
+         "Ordner konnten nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n"},
+    };
+    for (const auto& heading : kHeadings) {
         const std::size_t count = static_cast<std::size_t>(std::ranges::count_if(
-            m_entries, [notEntered](const SkippedEntry& entry) { return entry.notEntered == notEntered; }));
+            m_entries, [&](const SkippedEntry& entry) { return entry.kind == heading.kind; }));
         if (count == 0) {
             continue;
         }
-        text +=
-            notEntered
-                ? Counted(
-                      count,
-                      "Ordner konnte nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n",
-                      "Ordner konnten nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n")
-                : Counted(count, "Eintrag hat seinen Namen behalten:\n",
-                          "Einträge haben ihren Namen behalten:\n");
+        text += Counted(count, heading.one, heading.many);
         std::size_t shown = 0;
         for (const SkippedEntry& entry : m_entries) {
-            if (entry.notEntered != notEntered) {
+            if (entry.kind != heading.kind) {
                 continue;
             }
             if (listed == maxListed) {

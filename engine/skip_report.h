@@ -9,20 +9,29 @@ namespace versalo {
 
 enum class NameQuoting;  // drop_batch.h
 
-// An entry the batch could not deal with completely, with the reason in German: either it kept its
-// name, or it is a folder (renamed or not) whose contents could not be reached.
+// What became of an entry the batch could not deal with completely; the summary lists each kind
+// under a heading of its own, in this order.
+enum class SkipKind {
+    kKeptName,     // it kept its name
+    kStranded,     // it could not leave a temporary name ("ZX...") on its way: it has neither name
+    kTwoNames,     // a file left under two names, its old (or a temporary) and its new one
+    kUnconfirmed,  // the file system reported the rename, but the new spelling could not be seen
+    kNotEntered,   // a folder that was not walked; it may well have its new name
+};
+
+// An entry the batch could not deal with completely, with the reason in German.
 struct SkippedEntry {
     std::string path;
     std::string reason;
-    bool notEntered = false;  // a folder that was not walked; it may well have its new name
+    SkipKind kind = SkipKind::kKeptName;
 };
 
 // Every entry a batch could not give its new name. The batch goes on after each of them and
 // reports them all at once at its end.
 class SkipReport {
 public:
-    // An entry that kept its name.
-    void Add(std::string path, std::string reason);
+    // An entry that kept its name, or what kind says.
+    void Add(std::string path, std::string reason, SkipKind kind = SkipKind::kKeptName);
     // A folder whose contents kept their names because it could not be entered; the folder itself
     // may have got its new name.
     void AddNotEntered(std::string path, std::string reason);
@@ -30,9 +39,9 @@ public:
     std::size_t Count() const { return m_entries.size(); }
     bool Empty() const { return m_entries.empty(); }
 
-    // The German summary: each kind under its own heading with its count (entries that kept their
-    // names, then folders not entered), then the first maxListed paths of all (each as QuotedName
-    // shows it) with their reasons.
+    // The German summary: each kind under its own heading with its count, in the order of
+    // SkipKind, with the first maxListed paths of all (each as QuotedName shows it) and their
+    // reasons.
     std::string Summary(NameQuoting quoting, std::size_t maxListed = 30) const;
 
 private:

@@ -4,8 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
+#include <optional>
 #include <unordered_map>
 
 #include "engine/batch_context.h"
@@ -17,22 +16,10 @@
 #include "engine/folder_rename.h"
 #include "engine/paths.h"
 #include "engine/skip_report.h"
+#include "engine/sys.h"
 #include "engine/text_case.h"
 
 namespace versalo {
-
-bool IsTemporaryName(const std::string& name) {
-    // As TempFileNameAt and TemporarySuffix make it: the prefix, eight characters, ".tmp".
-    static constexpr std::string_view kAlphabet = "0123456789abcdefghjkmnpqrstvwxyz";
-    static constexpr std::string_view kEnd = ".tmp";
-    if (name.size() != kTempPrefix.size() + 8 + kEnd.size() || !name.starts_with(kTempPrefix) ||
-        !name.ends_with(kEnd)) {
-        return false;
-    }
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kTempPrefix.size()),
-                       name.end() - static_cast<std::ptrdiff_t>(kEnd.size()),
-                       [](char c) { return kAlphabet.find(c) != std::string_view::npos; });
-}
 
 BeforeRename UndoRecord::Renaming(const RenameStep& step) {
     m_pending = {};
@@ -42,17 +29,20 @@ BeforeRename UndoRecord::Renaming(const RenameStep& step) {
     m_pending.rule = m_rule;
     m_pending.scope = m_scope;
     m_pending.temporariesRecorded = true;
-    EntryStatus entry;
     struct stat folder {};
     // Renames come folder by folder: the folder's path is worked out once for each.
     const bool sameFolder = ::fstat(step.dirfd, &folder) == 0 && m_haveFolder &&
                             folder.st_dev == m_folder.dev && folder.st_ino == m_folder.ino;
     if (!sameFolder) {
-        m_haveFolder = m_folders.Identify(step.dirfd, m_folder);
+        Result<FolderIdentity> identity = m_folders.Identify(step.dirfd);
+        m_haveFolder = static_cast<bool>(identity);
+        m_folder = std::move(identity.value);
         m_fsid = FileSystemId(step.dirfd);
         m_inodesLast = m_lifetime.Lasting(step.dirfd, folder.st_dev);
     }
-    if (StatEntry(step.dirfd, step.oldName, entry) && m_haveFolder) {
+    const Result<EntryStatus> found = StatEntry(step.dirfd, step.oldName);
+    const EntryStatus& entry = found.value;
+    if (found && m_haveFolder) {
         if (S_ISDIR(entry.mode)) {
             m_folders.FolderMoving(entry.dev, entry.ino);
         }
@@ -126,66 +116,8 @@ std::string NotProducedReason(const UndoStep& step, const BatchContext& ctx) {
     return reason + " (etwa ein ähnlich aussehender Name); nicht zurückgenommen";
 }
 
-// Opens folders by their absolute path one component at a time, never following a symbolic link
-// (O_NOFOLLOW on every component), and keeps the folders on the last path open: consecutive
-// steps mostly lie in the same folder or close to it, and trees deeper than the path-length
-// limit are reached the same way. Undo renames only in the last folder opened, never in one
-// above it, so what is kept stays valid.
-class NoFollowFolders {
-public:
-    ~NoFollowFolders() { Truncate(0); }
-    // The folder's descriptor (owned here), or -1 with errno set.
-    int Open(const std::string& path) {
-        if (!path.starts_with('/')) {
-            errno = EINVAL;
-            return -1;
-        }
-        std::vector<std::string_view> parts = PathComponents(path);
-        std::erase(parts, ".");
-        if (m_chain.empty()) {
-            const int root = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-            if (root < 0) {
-                return -1;
-            }
-            m_chain.push_back({"", root});
-        }
-        std::size_t common = 0;
-        while (common < parts.size() && common + 1 < m_chain.size() &&
-               m_chain[common + 1].name == parts[common]) {
-            ++common;
-        }
-        Truncate(common + 1);
-        for (std::size_t i = common; i < parts.size(); ++i) {
-            const std::string name(parts[i]);
-            const int fd =
-                ::openat(m_chain.back().fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (fd < 0) {
-                const int error = errno;
-                Truncate(i + 1);
-                errno = error;
-                return -1;
-            }
-            m_chain.push_back({name, fd});
-        }
-        return m_chain.back().fd;
-    }
-
-private:
-    struct Level {
-        std::string name;
-        int fd;
-    };
-    void Truncate(std::size_t size) {
-        while (m_chain.size() > size) {
-            ::close(m_chain.back().fd);
-            m_chain.pop_back();
-        }
-    }
-    std::vector<Level> m_chain;  // "/" first, then each component of the last path
-};
-
-std::string FolderUnreachable(int error) {
-    if (error == ELOOP || error == ENOTDIR) {
+std::string FolderUnreachable(std::error_code error) {
+    if (error == std::errc::too_many_symbolic_link_levels || error == std::errc::not_a_directory) {
         return "der Ordner ist nicht mehr erreichbar, ohne einer symbolischen Verknüpfung zu folgen; "
                "nichts geändert";
     }
@@ -257,15 +189,13 @@ public:
         if (folder != m_folder) {
             m_folder = folder;
             m_names.clear();
-            FolderListing listing;
-            int error = 0;
-            ReadFolder(dirfd, listing, error);
+            const FolderListing listing = ReadFolder(dirfd).value;  // unreadable: no names to find
             for (std::size_t index = 0; index < listing.Count(); ++index) {
                 const std::string candidate(listing.Name(index));
-                struct stat status {};
-                if (IsTemporaryName(candidate) &&
-                    ::fstatat(dirfd, candidate.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
-                    m_names.emplace(status.st_ino, candidate);
+                if (IsTemporaryName(candidate)) {
+                    if (const Result<struct stat> status = StatNoFollow(dirfd, candidate.c_str())) {
+                        m_names.emplace(status.value.st_ino, candidate);
+                    }
                 }
             }
         }
@@ -286,43 +216,55 @@ private:
 // True when the folder lists both names exactly (not one entry found under two spellings, as a
 // file system that ignores case answers).
 bool BothListed(int dirfd, const std::string& first, const std::string& second) {
-    const FolderListing names = FolderNames(dirfd);
+    const FolderListing names = ReadFolder(dirfd, /*withDotNames=*/true).value;
     return names.contains(first) && names.contains(second);
 }
 
 struct UndoState {
-    NoFollowFolders folders;
+    // Folders by their absolute path, never through a symbolic link, the folders of the last path
+    // kept open: consecutive steps mostly lie in the same folder or close to it. Undo renames only
+    // in the last folder opened, never in one above it, so what is kept stays valid.
+    FolderChain folders{/*noFollow=*/true, /*keep=*/true};
     TemporaryNames temporaries;
     InodeLifetime lifetime;
 };
 
-// The folder of a step, reached without following a link and, where recorded, checked to be the
-// one the rename was made in; -1 when it is not (then the step is reported). lasting: inode
-// numbers can be trusted there; otherDevice: the folder has the recorded inode, but another device
-// number and no file system identity to tell.
-int StepFolder(const UndoStep& step, const std::string& path, UndoState& state, BatchContext& ctx,
-               bool& lasting, bool& otherDevice) {
-    const int dirfd = state.folders.Open(step.folder);
-    if (dirfd < 0) {
-        ctx.skipped.Add(path, FolderUnreachable(errno));
-        return -1;
+// The folder of a step as undo found it: its descriptor (owned by UndoState's chain); lasting:
+// inode numbers can be trusted there; otherDevice: the folder has the recorded inode, but another
+// device number and no file system identity to tell.
+struct StepPlace {
+    int dirfd;
+    bool lasting = true;
+    bool otherDevice = false;
+};
+
+// The folder of a step, reached from the root without following a link and, where recorded,
+// checked to be the one the rename was made in; nothing when it is not (the step is reported).
+std::optional<StepPlace> StepFolder(const UndoStep& step, const std::string& path, UndoState& state,
+                                    BatchContext& ctx) {
+    const Result<int> folder = step.folder.starts_with('/')
+                                   ? state.folders.Open(step.folder)
+                                   : Result<int>{-1, std::make_error_code(std::errc::invalid_argument)};
+    if (!folder) {
+        ctx.skipped.Add(path, FolderUnreachable(folder.error));
+        return std::nullopt;
     }
-    lasting = true;
-    otherDevice = false;
+    const int dirfd = folder.value;
+    StepPlace place{dirfd};
     if (!step.identified) {
-        return dirfd;
+        return place;
     }
     struct stat status {};
     if (::fstat(dirfd, &status) != 0) {
-        ctx.skipped.Add(path, FolderUnreachable(errno));
-        return -1;
+        ctx.skipped.Add(path, FolderUnreachable(LastError()));
+        return std::nullopt;
     }
-    lasting = step.inodesLast && state.lifetime.Lasting(dirfd, status.st_dev);
-    if (lasting && status.st_ino != step.folderIno) {
+    place.lasting = step.inodesLast && state.lifetime.Lasting(dirfd, status.st_dev);
+    if (place.lasting && status.st_ino != step.folderIno) {
         ctx.skipped.Add(path,
                         "der Ordner ist nicht mehr der, in dem umbenannt wurde (andere Inode-Nummer); "
                         "nichts geändert");
-        return -1;
+        return std::nullopt;
     }
     // A disk plugged in again may come back under another device number: its file system's
     // identity tells it apart from another disk numbered the same way. Without one, the inode
@@ -333,18 +275,19 @@ int StepFolder(const UndoStep& step, const std::string& path, UndoState& state, 
             ctx.skipped.Add(path,
                             "der Ordner liegt auf einem anderen Dateisystem als beim Umbenennen "
                             "(andere Kennung des Dateisystems); nichts geändert");
-            return -1;
+            return std::nullopt;
         }
     } else {
-        otherDevice = lasting && status.st_dev != step.folderDev;
+        place.otherDevice = place.lasting && status.st_dev != step.folderDev;
     }
-    return dirfd;
+    return place;
 }
 
 void Unlink(int dirfd, const std::string& folder, const std::string& name, BatchContext& ctx,
             const std::string& what) {
     if (!ctx.dryRun && ::unlinkat(dirfd, name.c_str(), 0) != 0) {
-        ctx.skipped.Add(JoinPath(folder, name), what + " kann nicht entfernt werden: " + ErrorText(errno));
+        ctx.skipped.Add(JoinPath(folder, name),
+                        what + " kann nicht entfernt werden: " + ErrorText(LastError()));
     }
 }
 
@@ -362,23 +305,23 @@ FolderRenameResult MoveBack(const UndoStep& step, int dirfd, BatchContext& ctx) 
     }
     FolderListing& names = ctx.NamesOf(dirfd, step.folder);
     if (names.contains(step.oldName)) {
-        return {RenameStatus::kCollision, EEXIST, step.newName, {}};
+        return {RenameStatus::kCollision, std::make_error_code(std::errc::file_exists), step.newName, {}};
     }
     names.Rename(step.newName, step.oldName);
-    return {RenameStatus::kRenamed, 0, step.oldName, {}};
+    return {RenameStatus::kRenamed, {}, step.oldName, {}};
 }
 
 // Takes back one step of a journal that identifies its entries; the outcome goes into ctx.
 void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDevice, UndoState& state,
                     BatchContext& ctx) {
     const std::string taken = "der alte Name " + ctx.Quoted(step.oldName) + " ist inzwischen vergeben";
-    EntryStatus atNew;
-    EntryStatus atOld;
-    const bool newExists = StatEntry(dirfd, step.newName, atNew);
-    const int newError = errno;
+    const Result<EntryStatus> newFound = StatEntry(dirfd, step.newName);
+    const Result<EntryStatus> oldFound = StatEntry(dirfd, step.oldName);
+    const EntryStatus& atNew = newFound.value;
+    const EntryStatus& atOld = oldFound.value;
+    const bool newExists = static_cast<bool>(newFound);
     const Match newMatch = newExists ? Compare(step, lasting, atNew) : Match::kOtherInode;
-    const bool atOldName =
-        StatEntry(dirfd, step.oldName, atOld) && Compare(step, lasting, atOld) == Match::kSame;
+    const bool atOldName = oldFound && Compare(step, lasting, atOld) == Match::kSame;
     const bool atNewName = newExists && newMatch == Match::kSame;
 
     // The temporary names the journal recorded for this rename (an earlier journal: the one the
@@ -392,16 +335,15 @@ void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDev
     std::string entryTemporary;
     EntryStatus atTemporary;
     for (const std::string& temporary : temporaries) {
-        EntryStatus status;
-        if (!IsTemporaryName(temporary) || temporary == entryTemporary ||
-            !StatEntry(dirfd, temporary, status)) {
+        if (!IsTemporaryName(temporary) || temporary == entryTemporary) {
             continue;
         }
         // Only the entry itself: the program never makes a file under a temporary name, so any
         // other entry there is another program's.
-        if (Compare(step, lasting, status) == Match::kSame && entryTemporary.empty()) {
+        const Result<EntryStatus> status = StatEntry(dirfd, temporary);
+        if (status && Compare(step, lasting, status.value) == Match::kSame && entryTemporary.empty()) {
             entryTemporary = temporary;
-            atTemporary = status;
+            atTemporary = status.value;
         }
     }
     if (!entryTemporary.empty()) {
@@ -410,18 +352,18 @@ void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDev
         } else {
             // Stopped between the moves of a rename: the entry waits under its temporary name.
             RecordOutcome(ctx, step.folder, entryTemporary, step.oldName,
-                          ctx.dryRun ? FolderRenameResult{RenameStatus::kRenamed, 0, step.oldName, {}}
+                          ctx.dryRun ? FolderRenameResult{RenameStatus::kRenamed, {}, step.oldName, {}}
                                      : RenameInFolder(dirfd, entryTemporary, step.oldName, /*twoMove=*/false),
                           taken);
             return;
         }
     }
     if (atNewName) {
-        FolderRenameResult result{RenameStatus::kRenamed, 0, step.oldName, {}};
+        FolderRenameResult result{RenameStatus::kRenamed, {}, step.oldName, {}};
         if (atOldName && ExtraName(atOld, atNew) && BothListed(dirfd, step.oldName, step.newName)) {
             // Stopped between link and unlink: the old name is there already, the new one goes.
             if (!ctx.dryRun && ::unlinkat(dirfd, step.newName.c_str(), 0) != 0) {
-                result = {RenameStatus::kFailed, errno, step.newName, {}};
+                result = {RenameStatus::kFailed, LastError(), step.newName, {}};
             }
         } else {
             result = MoveBack(step, dirfd, ctx);
@@ -433,19 +375,18 @@ void UndoIdentified(const UndoStep& step, int dirfd, bool lasting, bool otherDev
     } else if (newExists) {
         ctx.skipped.Add(JoinPath(step.folder, step.newName), MismatchReason(newMatch, otherDevice));
     } else {
-        ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(newError));
+        ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(newFound.error));
     }
 }
 
 // Takes back one step of the earliest journal format, which names folders by path only.
 void UndoByName(const UndoStep& step, int dirfd, BatchContext& ctx) {
-    struct stat status {};
-    const bool atNewName = ::fstatat(dirfd, step.newName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-    const int newError = errno;
+    const Result<struct stat> atNewName = StatNoFollow(dirfd, step.newName.c_str());
     if (!atNewName) {
         // Still (or again) under its old name: nothing to do.
-        if (newError != ENOENT || ::fstatat(dirfd, step.oldName.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(newError));
+        if (atNewName.error != std::errc::no_such_file_or_directory ||
+            !StatNoFollow(dirfd, step.oldName.c_str())) {
+            ctx.skipped.Add(JoinPath(step.folder, step.newName), ErrorText(atNewName.error));
         }
         return;
     }
@@ -460,16 +401,14 @@ void UndoOne(const UndoStep& step, UndoState& state, BatchContext& ctx) {
         ctx.skipped.Add(path, NotProducedReason(step, ctx));
         return;
     }
-    bool lasting = true;
-    bool otherDevice = false;
-    const int dirfd = StepFolder(step, path, state, ctx, lasting, otherDevice);
-    if (dirfd < 0) {
+    const std::optional<StepPlace> place = StepFolder(step, path, state, ctx);
+    if (!place) {
         return;
     }
     if (step.identified) {
-        UndoIdentified(step, dirfd, lasting, otherDevice, state, ctx);
+        UndoIdentified(step, place->dirfd, place->lasting, place->otherDevice, state, ctx);
     } else {
-        UndoByName(step, dirfd, ctx);
+        UndoByName(step, place->dirfd, ctx);
     }
 }
 
@@ -483,11 +422,7 @@ public:
         step = m_steps[--m_left];
         return Next::kStep;
     }
-    double Percent() const override {
-        return m_steps.empty() ? 100.0
-                               : static_cast<double>(m_steps.size() - m_left) /
-                                     static_cast<double>(m_steps.size()) * 100.0;
-    }
+    double Percent() const override { return versalo::Percent(m_steps.size() - m_left, m_steps.size()); }
 
 private:
     const std::vector<UndoStep>& m_steps;

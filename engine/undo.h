@@ -51,10 +51,6 @@ struct UndoStep {
     NameScope scope;
 };
 
-// True when name is one Versalo gives an entry on its way to its new name: "ZX", eight
-// characters of the temporary alphabet, ".tmp".
-bool IsTemporaryName(const std::string& name);
-
 // The steps to take back, newest first.
 class UndoSource {
 public:

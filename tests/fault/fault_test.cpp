@@ -131,7 +131,18 @@ TEST_P(Methods, ExfatKeepingTheOldSpellingIsReportedAsNotRenamed) {
                      "nicht geändert (es unterscheidet Groß- und Kleinschreibung nicht); der Eintrag "
                      "heißt weiter 'README.TXT'"),
         std::string::npos)
-        << run.err;
+        << run.err;  // The folder cannot be read after the rename (every getdents64 from the check on fails):
+                     // the
+    // new spelling is not confirmed, and the entry is listed as such, not counted as renamed.
+    const RunResult unread =
+        Strace("getdents64:error=EIO:when=3+", {GetParam() ? "-t" : "-l", "README.TXT"}, tree.Path("x"));
+    EXPECT_EQ(unread.status, 1) << unread.err;
+    EXPECT_NE(unread.err.find("1 Eintrag wurde umbenannt, aber seine neue Schreibweise ist nicht bestätigt:\n"
+                              "'README.TXT': das Dateisystem hat die Umbenennung gemeldet, aber der Ordner "
+                              "kann danach nicht gelesen werden, um die neue Schreibweise zu prüfen: "
+                              "Ein-/Ausgabefehler"),
+              std::string::npos)
+        << unread.err;
 }
 
 // The name is taken by another program after the program looked: for the direct method right
@@ -155,6 +166,21 @@ TEST_P(Methods, ANameTakenInTheMiddleOfTheRenameIsNeverOverwritten) {
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("bereits vergeben"), std::string::npos) << run.err;
     EXPECT_EQ(tree.Snapshot(), (Snapshot{{"FILE.TXT", "mine"}, {"file.txt", "theirs"}}));
+    if (GetParam()) {
+        // Neither the second move nor the way back: the entry stays under its temporary name and
+        // is listed as such, not among those that kept their names.
+        tree.File("x/STUCK", "stuck");
+        const RunResult stuck = Strace("renameat2:error=EACCES:when=2+", {"-t", "STUCK"}, tree.Path("x"));
+        const Strings names = tree.Names("x");
+        ASSERT_EQ(names.size(), 1U);
+        EXPECT_NE(
+            stuck.err.find("1 Eintrag steht unter einem vorläufigen Namen statt unter seinem alten oder "
+                           "neuen:\n'STUCK': der Eintrag kann nicht unter seinen alten Namen zurück: "
+                           "Zugriff verweigert; der Eintrag heißt jetzt '" +
+                           names[0] + "'"),
+            std::string::npos)
+            << stuck.err;
+    }
 }
 
 TEST_P(Methods, UnprivilegedUser) {
@@ -613,6 +639,17 @@ TEST_P(NoFlag, AFileOpenOrAMoveKilledHalfWay) {
             EXPECT_EQ(Content(m_tree.Path("x/t/file.txt")), "0123456789");
             std::filesystem::rename(m_tree.Path("x/t"), m_tree.Path("x/T"));
         }
+    }
+    if (!GetParam()) {
+        // Neither name can be removed after the link (EPERM for every unlink): the file keeps both,
+        // and the summary names them.
+        m_tree.File("x/two/FILE.TXT", "0123456789");
+        const RunResult both = Strace("unlinkat:error=EPERM", {"-l", "FILE.TXT"}, m_tree.Path("x/two"));
+        EXPECT_EQ(m_tree.Names("x/two"), (Strings{"FILE.TXT", "file.txt"}));
+        EXPECT_NE(both.err.find("1 Datei hat jetzt zwei Namen:\n'FILE.TXT': die Datei heißt jetzt sowohl "
+                                "'FILE.TXT' als auch 'file.txt'"),
+                  std::string::npos)
+            << both.err;
     }
 }
 
