@@ -1,6 +1,6 @@
 // What the engine does that no run of the command line shows: the order of the walk, that a
-// collision moves nothing at all, that a quit request at an event point ends the batch there,
-// that undo does not follow a link put in place of a renamed folder, and the case rules.
+// collision moves nothing at all, that a quit request at an event point ends the batch there, and
+// the case rules.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +14,6 @@
 #include "engine/case_rules.h"
 #include "engine/drop_batch.h"
 #include "engine/paths.h"
-#include "engine/undo.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/temp_tree.h"
 
@@ -110,23 +109,6 @@ TEST(Engine, QuitAtAnEventPointMakesNoFurtherRename) {
     EXPECT_GT(log.renamed.size(), 0U);
     EXPECT_EQ(tree.Snapshot(), atQuit);
     EXPECT_EQ(host.beeps, 0);
-}
-
-TEST(Engine, UndoDoesNotFollowALinkInPlaceOfTheRenamedFolder) {
-    TempTree tree;
-    tree.Build("TOP/FILE.TXT|other/file.txt");
-    UndoRecord record;
-    RecordingHost host;
-    ProcessDrop({true, {tree.Path("TOP")}}, host, {.listener = &record});
-    // Another program moves the folder away and puts a link to a look-alike in its place.
-    ASSERT_EQ(::rename(tree.Path("top").c_str(), tree.Path("moved").c_str()), 0);
-    tree.Link("top", "other");
-    const BatchResult result = UndoRenames(record.Steps(), host, {});
-    EXPECT_EQ(tree.Names("other"), Names{"file.txt"});
-    EXPECT_EQ(tree.Names("moved"), Names{"file.txt"});
-    EXPECT_EQ(tree.Names(), (Names{"moved", "other", "top"}));
-    ASSERT_EQ(result.skipped.Count(), 2U);
-    EXPECT_EQ(result.skipped.Entries()[0].path, tree.Path("top/file.txt"));
 }
 
 TEST(CaseRules, MapTheWholeNameOnceAndForAll) {

@@ -16,10 +16,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProcess>
 #include <QProgressBar>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -36,14 +34,15 @@
 namespace versalo {
 namespace {
 
+using test::NothingLost;
+using test::Snapshot;
 using test::TempTree;
 using Names = std::vector<std::string>;
 
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_config.isValid());
-        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", m_config.Root().c_str());
         // Every message box that comes up is noted and answered with m_answer (Return for
         // NoButton); a list of entries is copied and closed.
         QObject::connect(&m_answerer, &QTimer::timeout, [this] {
@@ -74,12 +73,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    QString SettingsFile() const { return m_config.filePath(QStringLiteral("Quistel's Kistwerk.ini")); }
-    void WriteSettings(const QByteArray& text) const {
-        QFile file(SettingsFile());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
+    QString SettingsFile() const { return QString::fromStdString(m_config.Path(kSettings)); }
     QString Stored(const char* key) const {
         return QSettings(SettingsFile(), QSettings::IniFormat)
             .value(QStringLiteral("Versalo/") + QLatin1String(key), QStringLiteral("-"))
@@ -139,21 +133,28 @@ protected:
         return menu == nullptr ? nullptr : menu->actions().at(0);
     }
 
-    // Lets the window run its events until done() holds, for a bounded number of rounds.
-    template <typename Done>
-    static bool ProcessUntil(Done done) {
-        for (int round = 0; round < 200 && !done(); ++round) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return done();
+    // Lets the window run its events until done() holds, for about two seconds at most.
+    static bool ProcessUntil(const std::function<bool()>& done) {
+        return test::WaitUntil(done, 200, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
     }
     bool Idle() const { return m_form->isEnabled(); }
     QString BarText() const {
         const auto* bar = m_form->findChild<QProgressBar*>();
         return bar->isTextVisible() ? bar->text() : QString();
     }
+    // The window program started as "versalo ARGS..." in the tree's root, ended once the names in
+    // folder are want (or after ten seconds); the names then.
+    static Names RunWindow(const Names& args, const TempTree& tree, const std::string& folder,
+                           const Names& want) {
+        Names argv{VERSALO_WINDOW_PROGRAM};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const test::Process program(argv, {.folder = tree.Root()});
+        test::WaitUntil([&] { return tree.Names(folder) == want; }, 10000);
+        return tree.Names(folder);
+    }
 
-    QTemporaryDir m_config;
+    static constexpr const char* kSettings = "Quistel's Kistwerk.ini";
+    TempTree m_config;  // the settings folder
     QTimer m_answerer;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
     std::vector<QMessageBox::Icon> m_boxes;
@@ -167,13 +168,15 @@ protected:
 TEST_F(WindowTest, DropsRenameFilesAndFoldersWithTheChosenCase) {
     TempTree tree;
     tree.Build("Brief.TXT|Was NUN?.MP3|Fotos/Urlaub AM Meer.JPG|Bleibt.TXT");  // "?" is just a character
+    const Snapshot before = tree.Snapshot();
     Start();
     ASSERT_TRUE(Drop(&tree, {"Brief.TXT", "Fotos", "Was NUN?.MP3"}));
     // The batch starts only after the drop event has returned to the file manager.
     EXPECT_EQ(tree.Names().at(1), "Brief.TXT");
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt" && Idle(); }));
     EXPECT_EQ(tree.Names(), (Names{"Bleibt.TXT", "brief.txt", "fotos", "was nun?.mp3"}));
-    EXPECT_EQ(tree.Snapshot().count("fotos/urlaub am meer.jpg"), 1U);
+    EXPECT_EQ(tree.Names("fotos"), Names{"urlaub am meer.jpg"});
+    EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
     EXPECT_EQ(BarText(), "4 Namen geändert");  // the success stays in sight until the next drop
 
     // A click on GROSS is stored and used by the next drop; text is no file list. A drop the
@@ -203,32 +206,42 @@ TEST_F(WindowTest, TheProgressBarMovesWhileOneBigFolderIsRenamed) {
     EXPECT_EQ(values, (std::vector<int>{25, 50, 75, 100, 0}));
 }
 
-TEST_F(WindowTest, StartsFromStoredAndFromDamagedSettings) {
-    WriteSettings("[Versalo]\nCaseType=2\nFloating=0\nMethode=0\n_Top=450\n_Left=675\n");
-    TempTree tree;
-    tree.File("ÄRGER IM büro.TXT");
-    Start();
-    EXPECT_EQ(m_form->pos(), QPoint(45, 30));
-    EXPECT_FALSE(m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    ASSERT_TRUE(Drop(&tree, {"ÄRGER IM büro.TXT"}));
-    ASSERT_TRUE(ProcessUntil([&] { return tree.Names() == Names{"Ärger im büro.txt"}; }));
-    // Stored zeros stay as they are; closing stores the position.
-    EXPECT_EQ(Stored("Methode"), "0");
-    m_form->move(60, 90);
-    Click("&Ende");
-    EXPECT_EQ(Stored("_Top") + " " + Stored("_Left"), "1350 900");
-
-    // Garbage gives the defaults (klein, both boxes set), which are stored at once.
-    WriteSettings(
-        "[Versalo]\nCaseType=7\nFloating=ja\nMethode=1, 2\n_Top=x\nWoerter=2\nNamensteil=-1\nEintraege=x\n"
-        "Tiefe=-2\nAusnehmen=neu*, b\n\x01\xff[[\n");
-    tree.File("NEU.TXT");
-    Start();
-    EXPECT_TRUE(m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    ASSERT_TRUE(Drop(&tree, {"NEU.TXT"}));
-    ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(0) == "neu.txt"; }));
-    EXPECT_EQ(BarText(), QStringLiteral("1 Name geändert"));  // no option differs from its default
-    EXPECT_EQ(Stored("CaseType") + Stored("Floating") + Stored("Methode"), "111");
+// Stored settings at and one past each end of their ranges, and garbage: a value out of range gives
+// the default (klein, both boxes set), which is stored at once; a value in range is used and kept.
+// The position is stored in twips; closing stores it.
+TEST_F(WindowTest, StartsFromStoredSettingsInAndOutOfTheirRanges) {
+    struct Row {
+        std::string settings;
+        QString expected;  // what "ÄRGER IM büro.TXT" becomes; the stored CaseType, Floating, Methode
+        QPoint position;
+    };
+    const Row rows[] = {
+        {"CaseType=-1\nFloating=-1\nMethode=-1\n_Top=450\n_Left=675\n", "ärger im büro.txt 111", {45, 30}},
+        {"CaseType=3\nFloating=3\nMethode=3\n_Top=0\n_Left=0\n", "ärger im büro.txt 111", {0, 0}},
+        {"CaseType=0\nFloating=0\nMethode=0\n_Top=450\n_Left=675\n", "ÄRGER IM BÜRO.TXT 000", {45, 30}},
+        {"CaseType=2\nFloating=2\nMethode=2\n_Top=450\n_Left=675\n", "Ärger im büro.txt 222", {45, 30}},
+        {"CaseType=7\nFloating=ja\nMethode=1, 2\n_Top=x\nWoerter=2\nNamensteil=-1\nEintraege=x\nTiefe=-2\n"
+         "Ausnehmen=neu*, b\n\x01\xff[[\n",
+         "ärger im büro.txt 111",
+         {309, 284}},  // centred on the screen
+    };
+    for (const Row& row : rows) {
+        m_config.File(kSettings, "[Versalo]\n" + row.settings);
+        TempTree tree;
+        tree.File("ÄRGER IM büro.TXT");
+        Start();
+        EXPECT_EQ(m_form->pos(), row.position);
+        ASSERT_TRUE(Drop(&tree, {"ÄRGER IM büro.TXT"}));
+        ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(0) != "ÄRGER IM büro.TXT" && Idle(); }));
+        EXPECT_EQ(QString::fromStdString(tree.Names().at(0)) + " " + Stored("CaseType") + Stored("Floating") +
+                      Stored("Methode"),
+                  row.expected);
+        EXPECT_EQ(m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), Stored("Floating") != "0");
+        EXPECT_EQ(BarText(), QStringLiteral("1 Name geändert"));  // no option differs from its default
+        m_form->move(60, 90);
+        Click("&Ende");
+        EXPECT_EQ(Stored("_Top") + " " + Stored("_Left"), "1350 900");
+    }
 }
 
 class CloseDuringBatch : public WindowTest,
@@ -362,18 +375,11 @@ TEST_F(WindowTest, PathsOnTheCommandLineAreOneDropAndNoneOfThemReachesQt) {
     TempTree tree;
     tree.Build("Eins.TXT|--platform|Keine/|-Zwei.TXT|-platform|Plat.TXT");
     const Names renamed{"--PLATFORM", "-PLATFORM", "-ZWEI.TXT", "EINS.TXT", "KEINE", "PLAT.TXT"};
-    WriteSettings("[Versalo]\nCaseType=0\n");
-    QProcess program;
-    program.setWorkingDirectory(QString::fromStdString(tree.Root()));
-    program.start(QStringLiteral(VERSALO_WINDOW_PROGRAM),
-                  {QString::fromStdString(tree.Path("Eins.TXT")), "--platform", "Keine", "--", "-Zwei.TXT",
-                   "-platform", "Plat.TXT"});
-    for (int round = 0; round < 100 && tree.Names() != renamed; ++round) {
-        program.waitForFinished(100);
-    }
-    program.kill();
-    program.waitForFinished();
-    EXPECT_EQ(tree.Names(), renamed);
+    m_config.File(kSettings, "[Versalo]\nCaseType=0\n");
+    EXPECT_EQ(
+        RunWindow({tree.Path("Eins.TXT"), "--platform", "Keine", "--", "-Zwei.TXT", "-platform", "Plat.TXT"},
+                  tree, "", renamed),
+        renamed);
 }
 
 TEST(WindowCommandLine, IsReadBeforeAnyDisplayIsNeeded) {
@@ -454,14 +460,7 @@ TEST_F(WindowTest, OptionsFromTheirDialogApplyToADropAndToPathsOnTheCommandLine)
     ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot() == before && Idle(); }));
     EXPECT_EQ(Stored("Woerter"), QStringLiteral("1"));
 
-    QProcess program;
-    program.start(QStringLiteral(VERSALO_WINDOW_PROGRAM), {QString::fromStdString(tree.Path("Neu"))});
-    for (int round = 0; round < 100 && tree.Names("Neu") != Names{"I'll Be.ogg"}; ++round) {
-        program.waitForFinished(100);
-    }
-    program.kill();
-    program.waitForFinished();
-    EXPECT_EQ(tree.Names("Neu"), Names{"I'll Be.ogg"});
+    EXPECT_EQ(RunWindow({tree.Path("Neu")}, tree, "Neu", {"I'll Be.ogg"}), Names{"I'll Be.ogg"});
 }
 
 }  // namespace

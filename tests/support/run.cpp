@@ -132,4 +132,11 @@ RunResult Process::Finish() {
     return result;
 }
 
+bool WaitUntil(const std::function<bool()>& done, int rounds, const std::function<void()>& step) {
+    for (int round = 0; round < rounds && !done(); ++round) {
+        step ? step() : std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
 }  // namespace versalo::test

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ private:
     int m_out = -1;
     int m_err = -1;
 };
+
+// Calls step (by default a sleep of a millisecond) until done() holds, at most rounds times;
+// returns done().
+bool WaitUntil(const std::function<bool()>& done, int rounds = 5000, const std::function<void()>& step = {});
 
 inline RunResult RunProgram(std::vector<std::string> argv, const RunOptions& options = {}) {
     return Process(std::move(argv), options).Finish();

@@ -169,11 +169,21 @@ std::vector<std::string> Split(const std::string& text) {
     return items;
 }
 
-std::vector<std::string> Files(const Snapshot& snapshot) {
+std::string Numbered(int count, const std::function<std::string(int)>& name) {
+    std::string items;
+    for (int i = 0; i < count; ++i) {
+        items += (i == 0 ? "" : "|") + name(i);
+    }
+    return items;
+}
+
+std::vector<std::string> Files(const Snapshot& snapshot, const std::string& wanted) {
     std::vector<std::string> files;
     for (const auto& [relative, content] : snapshot) {
+        const std::string origin = relative + " <- " + content;
         if (content != "<dir>") {
-            files.push_back(relative);
+            files.push_back(("|" + wanted + "|").find("|" + origin + "|") != std::string::npos ? origin
+                                                                                               : relative);
         }
     }
     return files;

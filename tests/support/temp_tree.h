@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>  // for the tests that use it with their trees
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -45,8 +46,11 @@ private:
 
 // The items of a text that lists them separated by "|".
 std::vector<std::string> Split(const std::string& text);
-// The paths of a snapshot that are not folders.
-std::vector<std::string> Files(const Snapshot& snapshot);
+// name(0)|name(1)|...|name(count - 1), as TempTree::Build takes them.
+std::string Numbered(int count, const std::function<std::string(int)>& name);
+// The paths of a snapshot that are not folders; "path <- content" where wanted lists it so (a
+// file that must hold what another path held before).
+std::vector<std::string> Files(const Snapshot& snapshot, const std::string& wanted = "");
 
 // Nothing lost: after holds the same multiset of contents and kinds as before (whatever the
 // names), and no temporary name is left.
