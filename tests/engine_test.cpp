@@ -1,9 +1,7 @@
-// What the engine does that no run of the command line shows: the order of the walk, that a
-// collision moves nothing at all, that a quit request at an event point ends the batch there, and
-// the case rules.
+// What only the engine itself can show: the order of its walk against the order the system lists
+// each folder in, and the case rules.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unicode/locid.h>
 
 #include <algorithm>
@@ -14,7 +12,6 @@
 #include "engine/case_rules.h"
 #include "engine/drop_batch.h"
 #include "engine/paths.h"
-#include "tests/support/recording_host.h"
 #include "tests/support/temp_tree.h"
 
 namespace versalo::test {
@@ -28,12 +25,6 @@ struct StepLog : RenameListener {
     Names renamed;
     void Renamed(const RenameStep& step) override { renamed.push_back(JoinPath(step.folder, step.oldName)); }
 };
-
-std::int64_t ChangeTime(const std::string& path) {
-    struct stat status {};
-    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-    return status.st_ctim.tv_sec * 1000000000LL + status.st_ctim.tv_nsec;
-}
 
 // The order the walk renames the entries of folder (now at path, after its own rename): its
 // entries as the system lists them, then its subfolders, the last listed first, each the same
@@ -66,49 +57,11 @@ TEST(Engine, WalksEachFolderWholeThenItsSubfoldersLastFirst) {
     Names expected{tree.Path("top")};
     WalkOrder(tree.Path("top"), tree.Path("TOP"), expected);
     StepLog log;
-    RecordingHost host;
+    BatchHost host;
     EXPECT_TRUE(
         ProcessDrop({true, {tree.Path("top")}}, host, {.caseRule = CaseRule::kUpper, .listener = &log})
             .AllDone());
     EXPECT_EQ(log.renamed, expected);
-}
-
-TEST(Engine, CollisionMovesNeitherEntry) {
-    for (const RenameMethod method : {RenameMethod::kDirect, RenameMethod::kTwoMoves}) {
-        TempTree tree;
-        tree.Build("README|readme|DIR/NOTE|DIR/note");
-        const std::int64_t top = ChangeTime(tree.Path("README")), inner = ChangeTime(tree.Path("DIR/NOTE"));
-        StepLog log;
-        RecordingHost host;
-        EXPECT_TRUE(ProcessDrop({true, {tree.Path("README"), tree.Path("DIR")}}, host,
-                                {.caseRule = CaseRule::kLower, .method = method, .listener = &log})
-                        .finished);
-        EXPECT_EQ(log.renamed, Names{tree.Path("DIR")});
-        // A move there and back would leave the names as they were, but not the change time.
-        EXPECT_EQ(ChangeTime(tree.Path("README")), top);
-        EXPECT_EQ(ChangeTime(tree.Path("dir/NOTE")), inner);
-        EXPECT_EQ(tree.Names("dir"), (Names{"NOTE", "note"}));
-        EXPECT_EQ(host.skipped.size(), 2U);
-    }
-}
-
-TEST(Engine, QuitAtAnEventPointMakesNoFurtherRename) {
-    TempTree tree;
-    tree.Build(
-        "TREE/A/FILE|TREE/B/FILE|TREE/C/FILE|TREE/D/FILE|TREE/E/FILE|TREE/F/FILE|TREE/G/FILE|TREE/H/FILE");
-    StepLog log;
-    RecordingHost host;
-    Snapshot atQuit;
-    host.onEvents = [&](RecordingHost& self) {
-        if (self.eventRounds == 4) {
-            self.quit = true;
-            atQuit = tree.Snapshot();
-        }
-    };
-    EXPECT_FALSE(ProcessDrop({true, {tree.Path("TREE")}}, host, {.listener = &log}).finished);
-    EXPECT_GT(log.renamed.size(), 0U);
-    EXPECT_EQ(tree.Snapshot(), atQuit);
-    EXPECT_EQ(host.beeps, 0);
 }
 
 TEST(CaseRules, MapTheWholeNameOnceAndForAll) {

@@ -3,7 +3,6 @@
 // (both with -v): the dry run changes nothing and lists and reports exactly what the real run
 // does, the real run loses nothing, lists no control character raw, and every listed line pasted
 // into bash names an entry that is there afterwards.
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -154,24 +153,12 @@ Strings PastedNewNames(const std::string& listing) {
     return Split(names.substr(0, names.size() - 1));
 }
 
-// A tmpfs at "PATH", or a bind mount of the tree's folder SOURCE at "PATH=SOURCE".
-bool Mount(TempTree& tree, const std::string& mount) {
-    const std::size_t bind = mount.find('=');
-    if (bind == std::string::npos) {
-        return tree.Mount(mount);
-    }
-    tree.Folder(mount.substr(0, bind));
-    tree.Folder(mount.substr(bind + 1));
-    return ::mount(tree.Path(mount.substr(bind + 1)).c_str(), tree.Path(mount.substr(0, bind)).c_str(),
-                   nullptr, MS_BIND, nullptr) == 0;
-}
-
 class CliTable : public ::testing::TestWithParam<std::tuple<Row, bool>> {};
 
 TEST_P(CliTable, DryRunThenRealRun) {
     const auto& [row, twoMoves] = GetParam();
     TempTree tree;
-    if (!row.mount.empty() && !Mount(tree, row.mount)) {
+    if (!row.mount.empty() && !tree.Mount(row.mount)) {
         GTEST_SKIP() << "cannot mount here (needs root)";
     }
     tree.Build(row.tree);
@@ -264,6 +251,25 @@ const ScriptRow kScripts[] = {
      "versalo-cli: das Journal 'l' kann nicht gelesen werden: ein anderer Lauf von Versalo benutzt es gerade (es ist gesperrt)\n1\n"
      "versalo-cli: das Journal 'l' kann nicht geschrieben werden: ein anderer Lauf von Versalo benutzt es gerade (es ist gesperrt).\n1\n"
      "A.TXT\n"},
+    // Another user on a tree with root's entries, a closed folder, a sticky folder and its own; a
+    // read-only mount; a collision that moves nothing, not even there and back (the change time
+    // stays). Both methods alike.
+    {"UnprivilegedUser", "mkdir -p T/OPEN T/LOCKED T/SECRET T/STICKY; touch T/OPEN/FILE.TXT T/ROOTS.TXT T/LOCKED/INNER.TXT "
+     "T/SECRET/HIDDEN.TXT T/STICKY/ROOTS.TXT T/STICKY/MINE.TXT; chown 65534:65534 T T/OPEN T/OPEN/FILE.TXT T/STICKY/MINE.TXT; "
+     "chmod 700 T/SECRET; chmod 1777 T/STICKY; cp -a T U; a=$(" + kNobody + "-l T 2>&1; echo $?; ls T T/*); b=$(" + kNobody +
+     "-t U 2>&1; echo $?; ls U U/*); [ \"$a\" = \"${b//U/T}\" ] && echo \"$a\"",
+     "3 Einträge haben ihren Namen behalten:\n'T': Zugriff verweigert\n'T/sticky/ROOTS.TXT': Zugriff verweigert\n"
+     "'T/locked/INNER.TXT': Zugriff verweigert\n1 Ordner konnte nicht betreten werden; was darin liegt, hat seinen Namen "
+     "behalten:\n'T/secret': der Ordner kann nicht geöffnet werden: Zugriff verweigert\n1\nT/roots.txt\n\nT:\nlocked\nopen\n"
+     "roots.txt\nsecret\nsticky\n\nT/locked:\nINNER.TXT\n\nT/open:\nfile.txt\n\nT/secret:\nHIDDEN.TXT\n\nT/sticky:\nROOTS.TXT\nmine.txt\n"},
+    {"ReadOnlyMount", "mkdir -p R/SUB; touch R/FILE.TXT R/SUB/INNER.TXT; mount --bind R R; mount -o remount,bind,ro R; "
+     "a=$(\"$CLI\" -l R/FILE.TXT R/SUB 2>&1; echo $?); b=$(\"$CLI\" -t R/FILE.TXT R/SUB 2>&1; echo $?); umount R; "
+     "[ \"$a\" = \"$b\" ] && echo \"$a\" && find R | sort",
+     "3 Einträge haben ihren Namen behalten:\n'R/FILE.TXT': das Dateisystem ist schreibgeschützt\n'R/SUB': das Dateisystem "
+     "ist schreibgeschützt\n'R/SUB/INNER.TXT': das Dateisystem ist schreibgeschützt\n1\nR\nR/FILE.TXT\nR/SUB\nR/SUB/INNER.TXT\n"},
+    {"CollisionMovesNothing", "mkdir DIR; touch README readme DIR/NOTE DIR/note; t=$(stat -c %z README DIR/NOTE); for m in -l -t; "
+     "do \"$CLI\" $m README D* >/dev/null 2>&1; echo $?; done; [ \"$(stat -c %z README dir/NOTE)\" = \"$t\" ] && ls . dir",
+     "1\n1\n.:\nREADME\ndir\nreadme\n\ndir:\nNOTE\nnote\n"},
     {"DryRunOfAFolderThatCannotBeListed", "mkdir D; touch D/FILE D/file D/OTHER; chown -R 65534:65534 D; chmod 300 D; " +
      kNobody + "-n -v D/FILE D/OTHER 2>e; echo $?; cat e; " + kNobody + "-v D/FILE D/OTHER 2>e; echo $?; cat e",
      "'D/OTHER' -> 'D/other'\n1\n1 Eintrag hat seinen Namen behalten:\n'D/FILE': der neue Name 'file' ist bereits vergeben\n"

@@ -142,45 +142,6 @@ TEST_P(Methods, ANameTakenInTheMiddleOfTheRenameIsNeverOverwritten) {
     EXPECT_EQ(tree.Snapshot(), (Snapshot{{"FILE.TXT", "mine"}, {"file.txt", "theirs"}}));
 }
 
-TEST_P(Methods, UnprivilegedUser) {
-    TempTree tree;
-    if (!root) {
-        GTEST_SKIP() << "switching to another user needs root";
-    }
-    tree.Build(
-        "T/OPEN/FILE.TXT|T/ROOTS.TXT|T/LOCKED/INNER.TXT|T/SECRET/HIDDEN.TXT|T/STICKY/ROOTS.TXT|T/STICKY/"
-        "MINE.TXT");
-    for (const char* path : {"T", "T/OPEN", "T/OPEN/FILE.TXT", "T/STICKY/MINE.TXT"}) {
-        ASSERT_EQ(::chown(tree.Path(path).c_str(), kNobody, kNobody), 0);
-    }
-    ::chmod(tree.Path("T/SECRET").c_str(), 0700);
-    ::chmod(tree.Path("T/STICKY").c_str(), 01777);
-    const RunResult run = Cli(tree, {"T"}, "", {.unprivileged = true});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(tree.Names("T"), (Strings{"locked", "open", "roots.txt", "secret", "sticky"}));
-    EXPECT_EQ(tree.Names("T/open"), Strings{"file.txt"});
-    EXPECT_EQ(tree.Names("T/sticky"), (Strings{"ROOTS.TXT", "mine.txt"}));
-    EXPECT_NE(run.err.find("'T/secret': der Ordner kann nicht"), std::string::npos) << run.err;
-}
-
-TEST_P(Methods, ReadOnlyMount) {
-    TempTree tree;
-    tree.Build("R/FILE.TXT|R/SUB/INNER.TXT");
-    if (!root || ::mount(tree.Path("R").c_str(), tree.Path("R").c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        GTEST_SKIP() << "no bind mount here (needs root)";
-    }
-    ::mount(nullptr, tree.Path("R").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
-    const Snapshot before = tree.Snapshot();
-    const RunResult run = Cli(tree, {"R/FILE.TXT", "R/SUB"});
-    Unmount(tree.Path("R"));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(tree.Snapshot(), before);
-    for (const char* entry : {"3 Einträge haben", "'R/FILE.TXT': das Dateisystem ist schreibgeschützt",
-                              "'R/SUB': das Dateisystem ist", "'R/SUB/INNER.TXT': das Dateisystem ist"}) {
-        EXPECT_NE(run.err.find(entry), std::string::npos) << entry << " in:\n" << run.err;
-    }
-}
-
 TEST_P(Methods, DeeperThanThePathLimitWithJournalAndUndo) {
     TempTree tree;
     std::string path = "TOP";
@@ -273,10 +234,7 @@ ino_t InodeOf(const std::string& path) {
 // nothing on the second (even under the same device number), and the first, mounted again under
 // another device number, is still recognised by its file system's identity.
 TEST(UndoIdentity, TwoImagesMadeTheSameWay) {
-    constexpr int kRuns = 5;
-    int refused = 0;
-    int restored = 0;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < 5; ++run) {
         TempTree tree;
         tree.Folder("m");
         const std::string mount = tree.Path("m");
@@ -299,20 +257,16 @@ TEST(UndoIdentity, TwoImagesMadeTheSameWay) {
         EXPECT_EQ(undo.status, 1);
         EXPECT_NE(undo.err.find("anderen Dateisystem"), std::string::npos) << undo.err;
         // The names only: the images themselves change under a mounted file system.
-        refused += tree.Names("m") == Strings{"bericht.txt", "fotos", "lost+found"} &&
-                           tree.Names("m/fotos") == Strings{"img_1.jpg", "img_2.jpg"}
-                       ? 1
-                       : 0;
+        EXPECT_EQ(tree.Names("m"), (Strings{"bericht.txt", "fotos", "lost+found"}));
+        EXPECT_EQ(tree.Names("m/fotos"), (Strings{"img_1.jpg", "img_2.jpg"}));
         Image again("ext4", mount, first->m_image);  // second still holds its loop device
         ASSERT_EQ(again.m_reason, "");
         undo = RunProgram({"versalo-cli", "--undo", tree.Path("j")});
         EXPECT_EQ(undo.status, 0) << undo.err;
-        restored += tree.Names("m") == Strings{"BERICHT.TXT", "FOTOS", "lost+found"} ? 1 : 0;
+        EXPECT_EQ(tree.Names("m"), (Strings{"BERICHT.TXT", "FOTOS", "lost+found"}));
         again.Detach();
         second.Detach();
     }
-    EXPECT_EQ(refused, kRuns);
-    EXPECT_EQ(restored, kRuns);
 }
 
 // exfat-fuse numbers entries in the order it meets them after a mount: undo goes by name, size
@@ -352,9 +306,7 @@ TEST(UndoIdentity, ExfatAfterARemount) {
 // Two runs on one journal at once: the second refuses at once and renames nothing, so that no
 // lines interleave and undo takes back every rename of the first.
 TEST(UndoIdentity, TwoRunsOnOneJournal) {
-    constexpr int kRuns = 10;
-    int refusedClean = 0;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < 10; ++run) {
         TempTree tree;
         tree.Build(Numbered(1500, [](int i) { return (i < 1000 ? "A/F" : "B/F") + std::to_string(i); }));
         const Snapshot before = tree.Snapshot();
@@ -364,16 +316,14 @@ TEST(UndoIdentity, TwoRunsOnOneJournal) {
         const RunResult second =
             RunProgram({"versalo-cli", "--journal", journal, "B"}, {.folder = tree.Root()});
         EXPECT_EQ(first.Finish().status, 0);
-        refusedClean += second.status == 1 && second.err.find("benutzt es gerade") != std::string::npos &&
-                                tree.Names("B").front() == "F1000"
-                            ? 1
-                            : 0;
+        EXPECT_EQ(second.status, 1);
+        EXPECT_NE(second.err.find("benutzt es gerade"), std::string::npos) << second.err;
+        EXPECT_EQ(tree.Names("B").front(), "F1000");
         const RunResult undo = RunProgram({"versalo-cli", "--undo", journal});
         EXPECT_EQ(undo.status, 0) << undo.err;
         std::filesystem::remove(journal);
         EXPECT_EQ(tree.Snapshot(), before);
     }
-    EXPECT_EQ(refusedClean, kRuns);
 }
 
 // An undo killed at each of its renames in turn, then run again, brings every name back: each

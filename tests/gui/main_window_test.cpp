@@ -142,17 +142,6 @@ protected:
         const auto* bar = m_form->findChild<QProgressBar*>();
         return bar->isTextVisible() ? bar->text() : QString();
     }
-    // The window program started as "versalo ARGS..." in the tree's root, ended once the names in
-    // folder are want (or after ten seconds); the names then.
-    static Names RunWindow(const Names& args, const TempTree& tree, const std::string& folder,
-                           const Names& want) {
-        Names argv{VERSALO_WINDOW_PROGRAM};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const test::Process program(argv, {.folder = tree.Root()});
-        test::WaitUntil([&] { return tree.Names(folder) == want; }, 10000);
-        return tree.Names(folder);
-    }
-
     static constexpr const char* kSettings = "Quistel's Kistwerk.ini";
     TempTree m_config;  // the settings folder
     QTimer m_answerer;
@@ -167,17 +156,22 @@ protected:
 
 TEST_F(WindowTest, DropsRenameFilesAndFoldersWithTheChosenCase) {
     TempTree tree;
-    tree.Build("Brief.TXT|Was NUN?.MP3|Fotos/Urlaub AM Meer.JPG|Bleibt.TXT");  // "?" is just a character
+    tree.Build("Brief.TXT|Was NUN?.MP3|Fotos/A/Urlaub AM Meer.JPG|Fotos/B/X|Fotos/C/X|Fotos/D/X|Bleibt.TXT");
     const Snapshot before = tree.Snapshot();
     Start();
-    ASSERT_TRUE(Drop(&tree, {"Brief.TXT", "Fotos", "Was NUN?.MP3"}));
+    // The bar moves a third for each item dropped, within the folder a quarter of that per subfolder.
+    std::vector<int> progress;
+    QObject::connect(m_form->findChild<QProgressBar*>(), &QProgressBar::valueChanged,
+                     [&progress](int value) { progress.push_back(value); });
+    ASSERT_TRUE(Drop(&tree, {"Brief.TXT", "Fotos", "Was NUN?.MP3"}));  // "?" is just a character
     // The batch starts only after the drop event has returned to the file manager.
     EXPECT_EQ(tree.Names().at(1), "Brief.TXT");
     ASSERT_TRUE(ProcessUntil([&] { return tree.Names().at(1) == "brief.txt" && Idle(); }));
     EXPECT_EQ(tree.Names(), (Names{"Bleibt.TXT", "brief.txt", "fotos", "was nun?.mp3"}));
-    EXPECT_EQ(tree.Names("fotos"), Names{"urlaub am meer.jpg"});
+    EXPECT_EQ(tree.Names("fotos/a"), Names{"urlaub am meer.jpg"});
+    EXPECT_EQ(progress, (std::vector<int>{33, 42, 50, 58, 67, 100, 0}));
     EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
-    EXPECT_EQ(BarText(), "4 Namen geändert");  // the success stays in sight until the next drop
+    EXPECT_EQ(BarText(), "11 Namen geändert");  // the success stays in sight until the next drop
 
     // A click on GROSS is stored and used by the next drop; text is no file list. A drop the
     // user makes as a move is taken as a copy, so that the file manager deletes nothing.
@@ -190,20 +184,6 @@ TEST_F(WindowTest, DropsRenameFilesAndFoldersWithTheChosenCase) {
     ASSERT_TRUE(ProcessUntil([&] { return !m_boxes.empty(); }));
     EXPECT_EQ(m_boxes[0], QMessageBox::Information);
     EXPECT_EQ(tree.Snapshot().count("Bleibt.TXT"), 1U);
-}
-
-TEST_F(WindowTest, TheProgressBarMovesWhileOneBigFolderIsRenamed) {
-    TempTree tree;
-    tree.Build(
-        "Fotos/A/BILD.JPG|Fotos/A/TIEF/BILD.JPG|Fotos/B/BILD.JPG|Fotos/B/TIEF/BILD.JPG|Fotos/C/BILD.JPG|"
-        "Fotos/C/TIEF/BILD.JPG|Fotos/D/BILD.JPG|Fotos/D/TIEF/BILD.JPG");
-    Start();
-    std::vector<int> values;
-    QObject::connect(m_form->findChild<QProgressBar*>(), &QProgressBar::valueChanged,
-                     [&values](int value) { values.push_back(value); });
-    ASSERT_TRUE(Drop(&tree, {"Fotos"}));
-    ASSERT_TRUE(ProcessUntil([&] { return tree.Names() == Names{"fotos"} && Idle(); }));
-    EXPECT_EQ(values, (std::vector<int>{25, 50, 75, 100, 0}));
 }
 
 // Stored settings at and one past each end of their ranges, and garbage: a value out of range gives
@@ -368,20 +348,6 @@ TEST_F(WindowTest, SettingsThatCannotBeWrittenAreToldOnce) {
     EXPECT_TRUE(m_texts[0].contains(SettingsFile())) << m_texts[0].toStdString();
 }
 
-TEST_F(WindowTest, PathsOnTheCommandLineAreOneDropAndNoneOfThemReachesQt) {
-    // Qt takes "-platform NAME" (or "--platform NAME") wherever it sees it and ends the program
-    // when there is no such platform; here each of them is a path to rename, one pair after "--",
-    // one pair because it exists.
-    TempTree tree;
-    tree.Build("Eins.TXT|--platform|Keine/|-Zwei.TXT|-platform|Plat.TXT");
-    const Names renamed{"--PLATFORM", "-PLATFORM", "-ZWEI.TXT", "EINS.TXT", "KEINE", "PLAT.TXT"};
-    m_config.File(kSettings, "[Versalo]\nCaseType=0\n");
-    EXPECT_EQ(
-        RunWindow({tree.Path("Eins.TXT"), "--platform", "Keine", "--", "-Zwei.TXT", "-platform", "Plat.TXT"},
-                  tree, "", renamed),
-        renamed);
-}
-
 TEST(WindowCommandLine, IsReadBeforeAnyDisplayIsNeeded) {
     struct Row {
         std::vector<std::string> arguments;
@@ -416,12 +382,14 @@ TEST(WindowCommandLine, IsReadBeforeAnyDisplayIsNeeded) {
 }
 
 // The options set in their dialog (with its live example) apply to a drop, are told in the idle
-// window, are taken back by undo like any drop, and are kept for "versalo PATH...".
+// window, are taken back by undo like any drop, and are kept for "versalo PATH...", whose paths
+// are one drop and never reach Qt.
 TEST_F(WindowTest, OptionsFromTheirDialogApplyToADropAndToPathsOnTheCommandLine) {
     TempTree tree;
     tree.Build(
         "Musik/don't stop me now.flac|Musik/paul mccartney live dvd.MKV|Musik/NODE_MODULES/X.JS|Neu/I'LL "
-        "BE.OGG");
+        "BE.OGG|"
+        "Neu/--platform|Neu/keine/|Neu/-zwei.TXT|Neu/-platform|Neu/plat.TXT");
     auto before = tree.Snapshot();
     Start();
     Click(QStringLiteral("&Alternativ"));
@@ -460,7 +428,15 @@ TEST_F(WindowTest, OptionsFromTheirDialogApplyToADropAndToPathsOnTheCommandLine)
     ASSERT_TRUE(ProcessUntil([&] { return tree.Snapshot() == before && Idle(); }));
     EXPECT_EQ(Stored("Woerter"), QStringLiteral("1"));
 
-    EXPECT_EQ(RunWindow({tree.Path("Neu")}, tree, "Neu", {"I'll Be.ogg"}), Names{"I'll Be.ogg"});
+    // Qt takes "-platform NAME" (or "--platform NAME") wherever it sees it and ends the program
+    // when there is no such platform; here each of them is a path to rename, one pair after "--",
+    // one pair because it exists.
+    const Names renamed{"--Platform", "-Platform", "-Zwei.txt", "I'll Be.ogg", "Keine", "Plat.txt"};
+    const test::Process program({VERSALO_WINDOW_PROGRAM, tree.Path("Neu/I'LL BE.OGG"), "--platform", "keine",
+                                 "--", "-zwei.TXT", "-platform", "plat.TXT"},
+                                {.folder = tree.Path("Neu")});
+    test::WaitUntil([&] { return tree.Names("Neu") == renamed; }, 10000);
+    EXPECT_EQ(tree.Names("Neu"), renamed);
 }
 
 }  // namespace

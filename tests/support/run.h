@@ -13,7 +13,6 @@ struct RunOptions {
     std::string folder{};            // the working folder; empty for the test's own
     std::vector<std::string> env{};  // added to the test's environment
     std::string input{};             // standard input
-    bool unprivileged = false;       // as "nobody" (65534), without supplementary groups
     bool processGroup = false;       // in a process group of its own, as a shell runs a job
 };
 
@@ -23,8 +22,6 @@ struct RunResult {
     std::string out;
     std::string err;
 };
-
-inline constexpr uid_t kNobody = 65534;
 
 // A program started with its standard output on a one-page pipe that is read only by Finish:
 // with -v, versalo-cli is held up in the middle of its run as soon as the pipe is full. argv[0]

@@ -143,8 +143,15 @@ void TempTree::Build(const std::string& items) {
 }
 
 bool TempTree::Mount(const std::string& relative) {
-    Folder(relative);
-    return ::mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, "size=1m") == 0;
+    const std::size_t bind = relative.find('=');
+    const std::string target = relative.substr(0, bind);
+    Folder(target);
+    if (bind == std::string::npos) {
+        return ::mount("tmpfs", Path(target).c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    Folder(relative.substr(bind + 1));
+    return ::mount(Path(relative.substr(bind + 1)).c_str(), Path(target).c_str(), nullptr, MS_BIND,
+                   nullptr) == 0;
 }
 
 std::map<std::string, std::string> TempTree::Snapshot() const {

@@ -33,7 +33,8 @@ public:
     void Link(const std::string& relative, const std::string& target);
     // Items separated by "|": "a/b" a file, "a/b/" a folder, "a/b -> target" a link.
     void Build(const std::string& items);
-    // A small tmpfs at relative (made if needed); false where mounting is impossible.
+    // A small tmpfs at relative, or the tree's folder SOURCE bound there with "relative=SOURCE"
+    // (the folders made if needed); false where mounting is impossible.
     bool Mount(const std::string& relative);
 
     std::map<std::string, std::string> Snapshot() const;
