@@ -220,7 +220,6 @@ for action in actions:
 # Thunar: one "Senden an" entry per rule, a desktop entry that GIO starts.
 for rule, option, label in RULES:
     path = os.path.join(MENUS, f"Thunar/sendto/versalo-{rule}.desktop")
-    key_file(path)
     app = Gio.DesktopAppInfo.new_from_filename(path)
     check(app is not None and app.get_name() == f"{TITLE}: {label}", f"Thunar {rule}: entry")
     check(subprocess.run(["desktop-file-validate", path]).returncode == 0, f"Thunar {rule}: validation")
