@@ -159,8 +159,9 @@ TEST_P(Methods, DeeperThanThePathLimitWithJournalAndUndo) {
 
 TEST_P(Methods, ATreeChangedByAnotherProgramWhileTheRunIsHeldUp) {
     TempTree tree;
-    tree.Build(
-        Numbered(2000, [](int i) { return "T/D" + std::to_string(i / 50) + "/F" + std::to_string(i); }));
+    tree.Build(Numbered(2000, [](int i) {  // the listing fills its 64 KiB within the first 20 folders
+        return "T/D" + std::to_string(i / 50) + "/EIN_NAME_DER_DIE_AUSGABE_FUELLT_" + std::to_string(i);
+    }));
     Snapshot expected = tree.Snapshot();
     Process cli({"versalo-cli", "-v", GetParam() ? "-t" : "-l", "T"}, {.folder = tree.Root()});
     ASSERT_TRUE(cli.WaitUntilBlocked());
