@@ -211,8 +211,4 @@ std::vector<std::string> Files(const Snapshot& snapshot, const std::string& want
     return was == is ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "contents differ";
 }
 
-void Unmount(const std::string& dir) {
-    ::umount2(dir.c_str(), MNT_DETACH);  // at once, even while the file system is still busy
-}
-
 }  // namespace versalo::test

@@ -57,7 +57,4 @@ std::vector<std::string> Files(const Snapshot& snapshot, const std::string& want
 // names), and no temporary name is left.
 ::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after);
 
-// Detaches the file system mounted at dir.
-void Unmount(const std::string& dir);
-
 }  // namespace versalo::test
