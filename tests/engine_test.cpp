@@ -1,133 +1,15 @@
-// What the engine does that no run of the command line shows: the order of the walk, that a
-// collision moves nothing at all, that a quit request at an event point ends the batch there,
-// that undo does not follow a link put in place of a renamed folder, and the case rules.
+// The case rules, name by name: the border cases of each rule in the locales that change them.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unicode/locid.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/case_rules.h"
-#include "engine/drop_batch.h"
-#include "engine/paths.h"
-#include "engine/undo.h"
-#include "tests/support/recording_host.h"
-#include "tests/support/temp_tree.h"
 
 namespace versalo::test {
 namespace {
-
-namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
-
-// Every rename as "folder/old name", in order.
-struct StepLog : RenameListener {
-    Names renamed;
-    void Renamed(const RenameStep& step) override { renamed.push_back(JoinPath(step.folder, step.oldName)); }
-};
-
-std::int64_t ChangeTime(const std::string& path) {
-    struct stat status {};
-    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
-    return status.st_ctim.tv_sec * 1000000000LL + status.st_ctim.tv_nsec;
-}
-
-// The order the walk renames the entries of folder (now at path, after its own rename): its
-// entries as the system lists them, then its subfolders, the last listed first, each the same
-// way. Dot-names are neither renamed nor entered, links never followed. The tree's names are
-// plain ASCII, so their upper case is written out here rather than taken from the engine.
-void WalkOrder(const fs::path& folder, const std::string& path, Names& out) {
-    Names subfolders;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        const std::string name = entry.path().filename();
-        if (!name.starts_with('.')) {
-            out.push_back(path + "/" + name);
-            if (entry.is_directory() && !entry.is_symlink()) {
-                subfolders.push_back(name);
-            }
-        }
-    }
-    for (auto name = subfolders.rbegin(); name != subfolders.rend(); ++name) {
-        std::string upper = *name;
-        std::ranges::transform(upper, upper.begin(),
-                               [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
-        WalkOrder(folder / *name, path + "/" + upper, out);
-    }
-}
-
-TEST(Engine, WalksEachFolderWholeThenItsSubfoldersLastFirst) {
-    TempTree tree;
-    tree.Build(
-        "top/a.txt|top/b/c.txt|top/b/d/e.txt|top/f/g.txt|top/.hid/h.txt|top/f/.dot.txt|outside/x.txt|"
-        "top/link -> ../outside");
-    Names expected{tree.Path("top")};
-    WalkOrder(tree.Path("top"), tree.Path("TOP"), expected);
-    StepLog log;
-    RecordingHost host;
-    EXPECT_TRUE(
-        ProcessDrop({true, {tree.Path("top")}}, host, {.caseRule = CaseRule::kUpper, .listener = &log})
-            .AllDone());
-    EXPECT_EQ(log.renamed, expected);
-}
-
-TEST(Engine, CollisionMovesNeitherEntry) {
-    for (const RenameMethod method : {RenameMethod::kDirect, RenameMethod::kTwoMoves}) {
-        TempTree tree;
-        tree.Build("README|readme|DIR/NOTE|DIR/note");
-        const std::int64_t top = ChangeTime(tree.Path("README")), inner = ChangeTime(tree.Path("DIR/NOTE"));
-        StepLog log;
-        RecordingHost host;
-        EXPECT_TRUE(ProcessDrop({true, {tree.Path("README"), tree.Path("DIR")}}, host,
-                                {.caseRule = CaseRule::kLower, .method = method, .listener = &log})
-                        .finished);
-        EXPECT_EQ(log.renamed, Names{tree.Path("DIR")});
-        // A move there and back would leave the names as they were, but not the change time.
-        EXPECT_EQ(ChangeTime(tree.Path("README")), top);
-        EXPECT_EQ(ChangeTime(tree.Path("dir/NOTE")), inner);
-        EXPECT_EQ(tree.Names("dir"), (Names{"NOTE", "note"}));
-        EXPECT_EQ(host.skipped.size(), 2U);
-    }
-}
-
-TEST(Engine, QuitAtAnEventPointMakesNoFurtherRename) {
-    TempTree tree;
-    tree.Build(
-        "TREE/A/FILE|TREE/B/FILE|TREE/C/FILE|TREE/D/FILE|TREE/E/FILE|TREE/F/FILE|TREE/G/FILE|TREE/H/FILE");
-    StepLog log;
-    RecordingHost host;
-    Snapshot atQuit;
-    host.onEvents = [&](RecordingHost& self) {
-        if (self.eventRounds == 4) {
-            self.quit = true;
-            atQuit = tree.Snapshot();
-        }
-    };
-    EXPECT_FALSE(ProcessDrop({true, {tree.Path("TREE")}}, host, {.listener = &log}).finished);
-    EXPECT_GT(log.renamed.size(), 0U);
-    EXPECT_EQ(tree.Snapshot(), atQuit);
-    EXPECT_EQ(host.beeps, 0);
-}
-
-TEST(Engine, UndoDoesNotFollowALinkInPlaceOfTheRenamedFolder) {
-    TempTree tree;
-    tree.Build("TOP/FILE.TXT|other/file.txt");
-    UndoRecord record;
-    RecordingHost host;
-    ProcessDrop({true, {tree.Path("TOP")}}, host, {.listener = &record});
-    // Another program moves the folder away and puts a link to a look-alike in its place.
-    ASSERT_EQ(::rename(tree.Path("top").c_str(), tree.Path("moved").c_str()), 0);
-    tree.Link("top", "other");
-    const BatchResult result = UndoRenames(record.Steps(), host, {});
-    EXPECT_EQ(tree.Names("other"), Names{"file.txt"});
-    EXPECT_EQ(tree.Names("moved"), Names{"file.txt"});
-    EXPECT_EQ(tree.Names(), (Names{"moved", "other", "top"}));
-    ASSERT_EQ(result.skipped.Count(), 2U);
-    EXPECT_EQ(result.skipped.Entries()[0].path, tree.Path("top/file.txt"));
-}
 
 TEST(CaseRules, MapTheWholeNameOnceAndForAll) {
     struct Row {

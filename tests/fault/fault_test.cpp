@@ -3,7 +3,6 @@
 // their names, and no temporary "ZX" name left. What this machine cannot do is skipped.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,46 +37,43 @@ RunResult Strace(const std::string& injection, Strings args, const std::string& 
     return RunProgram(args, {.folder = folder, .env = {kNoLeakCheck}});
 }
 
-// count entries named by name(0) ... name(count - 1), as TempTree::Build takes them.
-std::string Numbered(int count, std::string (*name)(int)) {
-    std::string items;
-    for (int i = 0; i < count; ++i) {
-        items += (i == 0 ? "" : "|") + name(i);
-    }
-    return items;
-}
-
-void WaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 5000 && !condition(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-// An exFAT image on a loop device, mounted with exfat-fuse in tree/"x"; m_reason empty when it is.
-// The image lies in a folder of its own: its bytes change whenever the kernel writes the mount
-// back, and it must not be part of the tree's snapshot.
-struct Exfat {
-    explicit Exfat(TempTree& tree) : m_dir(tree.Path("x")) {
-        const std::string image = m_images.Path("image");
-        m_images.File("image", std::string(1, '\0'));
-        ::truncate(image.c_str(), 16 << 20);
-        tree.Folder("x");
-        const RunResult loop = RunProgram({"losetup", "--find", "--show", image});
+// A fresh 16 MiB image of the file system fs on a loop device (or the image of another, again),
+// mounted in dir (exFAT with exfat-fuse); m_reason empty when it is. The image lies in a folder of
+// its own: its bytes change whenever the kernel writes the mount back, and it must not be part of
+// a tree's snapshot.
+struct Image {
+    Image(const std::string& fs, const std::string& dir, const std::string& image = "")
+        : m_dir(dir), m_image(image.empty() ? m_images.Path("image") : image) {
+        std::filesystem::create_directories(dir);
+        if (image.empty()) {
+            m_images.File("image", std::string(1, '\0'));
+            ::truncate(m_image.c_str(), 16 << 20);
+        }
+        const RunResult loop = RunProgram({"losetup", "--find", "--show", m_image});
         m_loop = loop.out.substr(0, loop.out.find('\n'));
-        if (!root || RunProgram({"mkfs.exfat", image}).status != 0 || loop.status != 0 ||
-            RunProgram({"mount.exfat-fuse", m_loop, m_dir}).status != 0) {
-            m_reason = "no exFAT here (needs root, a loop device, exfatprogs and exfat-fuse): " + loop.err;
+        if (!root || loop.status != 0 || (image.empty() && RunProgram({"mkfs." + fs, m_image}).status != 0) ||
+            RunProgram({fs == "exfat" ? "mount.exfat-fuse" : "mount", m_loop, dir}).status != 0) {
+            m_reason =
+                "no " + fs + " here (needs root, a loop device, mkfs." + fs + ", exfat-fuse): " + loop.err;
         }
     }
-    ~Exfat() {
-        Unmount(m_dir);
-        WaitFor([&] { return m_loop.empty() || RunProgram({"losetup", "--detach", m_loop}).status == 0; });
+    void Detach() {
+        RunProgram({"umount", "-l", m_dir});
+        WaitUntil([&] { return m_loop.empty() || RunProgram({"losetup", "--detach", m_loop}).status == 0; });
+        m_loop.clear();
     }
+    ~Image() { Detach(); }
     TempTree m_images;
     std::string m_dir;
+    std::string m_image;
     std::string m_loop;
     std::string m_reason;
 };
+
+ino_t InodeOf(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 ? status.st_ino : 0;
+}
 
 class Methods : public ::testing::TestWithParam<bool> {
 protected:
@@ -92,9 +88,11 @@ protected:
     }
 };
 
+// exFAT, which keeps one spelling of a name: case-only renames in place, found by any spelling;
+// undone after a remount.
 TEST_P(Methods, ExfatRenamesCaseOnlyInPlaceAndFindsAGivenSpelling) {
     TempTree tree;
-    Exfat exfat(tree);
+    Image exfat("exfat", tree.Path("x"));
     if (!exfat.m_reason.empty()) {
         GTEST_SKIP() << exfat.m_reason;
     }
@@ -108,41 +106,62 @@ TEST_P(Methods, ExfatRenamesCaseOnlyInPlaceAndFindsAGivenSpelling) {
     // exFAT folds case by its own table, which leaves ß alone: straße and STRASSE are two names.
     run = Cli(tree, {"-u", "straße"}, "x");
     EXPECT_NE(run.err.find("der neue Name 'STRASSE' ist bereits vergeben"), std::string::npos) << run.err;
-}
 
-// A file system that answers a case-only rename with success and keeps the old spelling (some FAT
-// and SMB set-ups), played by a preloaded shim on exFAT, which ignores case as they do.
-TEST_P(Methods, ExfatKeepingTheOldSpellingIsReportedAsNotRenamed) {
-    TempTree tree;
-    Exfat exfat(tree);
-    if (!exfat.m_reason.empty()) {
-        GTEST_SKIP() << exfat.m_reason;
-    }
-    tree.Build("x/README.TXT");
+    // A file system that answers a case-only rename with success and keeps the old spelling (some
+    // FAT and SMB set-ups), played by a preloaded shim on exFAT, which ignores case as they do.
     const char* asan = std::getenv("ASAN_OPTIONS");  // a preloaded library does not come first
-    const RunResult run = Cli(tree, {"README.TXT"}, "x",
-                              {.env = {"LD_PRELOAD=" VERSALO_KEEP_SHIM, "VERSALO_TEST_KEEP=README.TXT",
-                                       std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
-                                           ":verify_asan_link_order=0"}});
+    run = Cli(tree, {"-u", "readme.txt"}, "x",
+              {.env = {"LD_PRELOAD=" VERSALO_KEEP_SHIM, "VERSALO_TEST_KEEP=readme.txt",
+                       std::string("ASAN_OPTIONS=") + (asan != nullptr ? asan : "") +
+                           ":verify_asan_link_order=0"}});
     EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_EQ(tree.Names("x"), Strings{"README.TXT"});
+    EXPECT_EQ(tree.Names("x").at(1), "readme.txt");
     EXPECT_NE(
-        run.err.find("'README.TXT': das Dateisystem hat die Umbenennung gemeldet, aber die Schreibweise "
+        run.err.find("'readme.txt': das Dateisystem hat die Umbenennung gemeldet, aber die Schreibweise "
                      "nicht geändert (es unterscheidet Groß- und Kleinschreibung nicht); der Eintrag "
-                     "heißt weiter 'README.TXT'"),
+                     "heißt weiter 'readme.txt'"),
         std::string::npos)
-        << run.err;  // The folder cannot be read after the rename (every getdents64 from the check on fails):
-                     // the
+        << run.err;
+
+    // The folder cannot be read after the rename (every getdents64 from the check on fails): the
     // new spelling is not confirmed, and the entry is listed as such, not counted as renamed.
     const RunResult unread =
-        Strace("getdents64:error=EIO:when=3+", {GetParam() ? "-t" : "-l", "README.TXT"}, tree.Path("x"));
+        Strace("getdents64:error=EIO:when=3+",
+               GetParam() ? Strings{"-t", "-u", "readme.txt"} : Strings{"-u", "readme.txt"}, tree.Path("x"));
     EXPECT_EQ(unread.status, 1) << unread.err;
     EXPECT_NE(unread.err.find("1 Eintrag wurde umbenannt, aber seine neue Schreibweise ist nicht bestätigt:\n"
-                              "'README.TXT': das Dateisystem hat die Umbenennung gemeldet, aber der Ordner "
+                              "'readme.txt': das Dateisystem hat die Umbenennung gemeldet, aber der Ordner "
                               "kann danach nicht gelesen werden, um die neue Schreibweise zu prüfen: "
                               "Ein-/Ausgabefehler"),
               std::string::npos)
         << unread.err;
+
+    // exfat-fuse numbers entries in the order it meets them after a mount: undo goes by name, size
+    // and time there, and says so of an entry that changed.
+    tree.Build(Numbered(22, [](int i) { return "x/r/DATEI" + std::to_string(i) + ".TXT"; }) +
+               "|x/r/ORDNER/INNEN.TXT");
+    const std::string journal = exfat.m_images.Path("j");
+    ASSERT_EQ(Cli(tree, {"--journal", journal, "."}, "x/r").status, 0);
+    RunProgram({"umount", "-l", exfat.m_dir});
+    WaitUntil([&] { return RunProgram({"mount.exfat-fuse", exfat.m_loop, exfat.m_dir}).status == 0; });
+    Strings names = tree.Names("x/r");
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {  // met in another order now
+        InodeOf(tree.Path("x/r/" + *name));
+    }
+    std::ofstream(tree.Path("x/r/datei7.txt"), std::ios::app) << "more";
+    const RunResult undo = RunProgram({"versalo-cli", "--undo", journal});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_NE(undo.err.find("'" + exfat.m_dir +
+                            "/r/datei7.txt': auf diesem Dateisystem (FAT, exFAT) bleiben "
+                            "Inode-Nummern nicht"),
+              std::string::npos)
+        << undo.err;
+    EXPECT_EQ(undo.err.find("anderer Eintrag"), std::string::npos) << undo.err;
+    names = tree.Names("x/r");
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) { return n.starts_with("DATEI"); }),
+              21);
+    EXPECT_EQ(tree.Names("x/r/ORDNER"), Strings{"INNEN.TXT"});
 }
 
 // The name is taken by another program after the program looked: for the direct method right
@@ -153,7 +172,7 @@ TEST_P(Methods, ANameTakenInTheMiddleOfTheRenameIsNeverOverwritten) {
     tree.File("FILE.TXT", "mine");
     std::thread other([&] {
         if (GetParam()) {
-            WaitFor([&] { return !std::filesystem::exists(tree.Path("FILE.TXT")); });
+            WaitUntil([&] { return !std::filesystem::exists(tree.Path("FILE.TXT")); });
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(700));  // into the delayed rename
         }
@@ -183,45 +202,6 @@ TEST_P(Methods, ANameTakenInTheMiddleOfTheRenameIsNeverOverwritten) {
     }
 }
 
-TEST_P(Methods, UnprivilegedUser) {
-    TempTree tree;
-    if (!root) {
-        GTEST_SKIP() << "switching to another user needs root";
-    }
-    tree.Build(
-        "T/OPEN/FILE.TXT|T/ROOTS.TXT|T/LOCKED/INNER.TXT|T/SECRET/HIDDEN.TXT|T/STICKY/ROOTS.TXT|T/STICKY/"
-        "MINE.TXT");
-    for (const char* path : {"T", "T/OPEN", "T/OPEN/FILE.TXT", "T/STICKY/MINE.TXT"}) {
-        ASSERT_EQ(::chown(tree.Path(path).c_str(), kNobody, kNobody), 0);
-    }
-    ::chmod(tree.Path("T/SECRET").c_str(), 0700);
-    ::chmod(tree.Path("T/STICKY").c_str(), 01777);
-    const RunResult run = Cli(tree, {"T"}, "", {.unprivileged = true});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(tree.Names("T"), (Strings{"locked", "open", "roots.txt", "secret", "sticky"}));
-    EXPECT_EQ(tree.Names("T/open"), Strings{"file.txt"});
-    EXPECT_EQ(tree.Names("T/sticky"), (Strings{"ROOTS.TXT", "mine.txt"}));
-    EXPECT_NE(run.err.find("'T/secret': der Ordner kann nicht"), std::string::npos) << run.err;
-}
-
-TEST_P(Methods, ReadOnlyMount) {
-    TempTree tree;
-    tree.Build("R/FILE.TXT|R/SUB/INNER.TXT");
-    if (!root || ::mount(tree.Path("R").c_str(), tree.Path("R").c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        GTEST_SKIP() << "no bind mount here (needs root)";
-    }
-    ::mount(nullptr, tree.Path("R").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr);
-    const Snapshot before = tree.Snapshot();
-    const RunResult run = Cli(tree, {"R/FILE.TXT", "R/SUB"});
-    Unmount(tree.Path("R"));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(tree.Snapshot(), before);
-    for (const char* entry : {"3 Einträge haben", "'R/FILE.TXT': das Dateisystem ist schreibgeschützt",
-                              "'R/SUB': das Dateisystem ist", "'R/SUB/INNER.TXT': das Dateisystem ist"}) {
-        EXPECT_NE(run.err.find(entry), std::string::npos) << entry << " in:\n" << run.err;
-    }
-}
-
 TEST_P(Methods, DeeperThanThePathLimitWithJournalAndUndo) {
     TempTree tree;
     std::string path = "TOP";
@@ -240,8 +220,9 @@ TEST_P(Methods, DeeperThanThePathLimitWithJournalAndUndo) {
 
 TEST_P(Methods, ATreeChangedByAnotherProgramWhileTheRunIsHeldUp) {
     TempTree tree;
-    tree.Build(
-        Numbered(2000, [](int i) { return "T/D" + std::to_string(i / 50) + "/F" + std::to_string(i); }));
+    tree.Build(Numbered(2000, [](int i) {  // the listing fills its 64 KiB within the first 20 folders
+        return "T/D" + std::to_string(i / 50) + "/EIN_NAME_DER_DIE_AUSGABE_FUELLT_" + std::to_string(i);
+    }));
     Snapshot expected = tree.Snapshot();
     Process cli({"versalo-cli", "-v", GetParam() ? "-t" : "-l", "T"}, {.folder = tree.Root()});
     ASSERT_TRUE(cli.WaitUntilBlocked());
@@ -259,82 +240,63 @@ TEST_P(Methods, ATreeChangedByAnotherProgramWhileTheRunIsHeldUp) {
     EXPECT_TRUE(NothingLost(expected, tree.Snapshot()));
 }
 
-TEST_P(Methods, KilledBetweenJournalLineAndRenameOrRightAfterTheRenameIsUndone) {
-    // Before the third rename, its line written; before the 7th journal write, right after a rename.
-    for (const std::string call : {"renameat2:signal=SIGKILL:when=3", "write:signal=SIGKILL:when=7"}) {
+// A run killed before its third rename (its line written) or before its 7th journal write (right
+// after a rename): the undo brings every name back. An undo killed at each of its renames in turn
+// (points 1 on), then run again, brings every name back too: each step it finished is passed over,
+// the rest is done. (A step inside a folder that the killed undo had given its old name back is
+// reported by the second one as unreachable: it is done already.)
+TEST_P(Methods, KilledRunOrUndoIsUndone) {
+    int killed = 0;
+    for (int point = -1; point < 20; ++point) {
         TempTree tree;
         TempTree work;
-        tree.Build("A/B/C.TXT|A/D.TXT|A/E.TXT");
+        tree.Build("A/B/C.TXT|A/D.TXT|A/E.TXT|F.TXT");
         const Snapshot before = tree.Snapshot();
-        const Strings args{GetParam() ? "-t" : "-l", "--journal", work.Path("j"), "A"};
-        const RunResult run =
-            Strace(call, args, tree.Root(), call.starts_with("write") ? work.Path("j") : "");
-        EXPECT_NE(tree.Snapshot(), before) << call << ": " << run.err;
-        const RunResult undo = RunProgram({"versalo-cli", "--undo", work.Path("j")});
-        EXPECT_EQ(undo.status, 0) << call << ": " << undo.err;
-        EXPECT_EQ(tree.Snapshot(), before) << call;
+        const Strings run{"versalo-cli", GetParam() ? "-t" : "-l", "--journal", work.Path("j"), "A", "F.TXT"};
+        const Strings undo{"versalo-cli", "--undo", work.Path("j")};
+        if (point < 1) {
+            Strace(point < 0 ? "renameat2:signal=SIGKILL:when=3" : "write:signal=SIGKILL:when=7",
+                   {run.begin() + 1, run.end()}, tree.Root(), point < 0 ? "" : work.Path("j"));
+            EXPECT_NE(tree.Snapshot(), before) << point;
+        } else {
+            ASSERT_EQ(RunProgram(run, {.folder = tree.Root()}).status, 0);
+            const RunResult result = Strace("renameat2:signal=SIGKILL:when=" + std::to_string(point),
+                                            {undo.begin() + 1, undo.end()}, tree.Root());
+            EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+            if (result.status == 0) {
+                EXPECT_EQ(tree.Snapshot(), before);
+                break;  // no rename left to be killed at
+            }
+            ++killed;
+        }
+        EXPECT_LE(RunProgram(undo).status, point < 1 ? 0 : 1) << point;
+        EXPECT_EQ(tree.Snapshot(), before) << point;
     }
+    EXPECT_EQ(killed, 6);  // five renames and the folder A, each taken back at its own point
 }
 
+// SIGTERM to the program; Ctrl+C to a shell loop, as the terminal sends SIGINT to the whole job:
+// the loop stops with the first folder. The run ends by the signal, the summary printed.
 TEST_P(Methods, InterruptedBySignalStopsAfterTheCurrentEntry) {
     for (const int signal : {SIGINT, SIGTERM}) {
         TempTree tree;
-        tree.Build(
-            Numbered(4000, [](int i) { return "T/D" + std::to_string(i / 100) + "/F" + std::to_string(i); }));
+        tree.Build(Numbered(3000, [](int i) {  // more than the 64 KiB the listing holds back, in each folder
+            return "D" + std::to_string(i % 3) + "/EIN_NAME_DER_DIE_AUSGABE_FUELLT_" + std::to_string(i);
+        }));
         const Snapshot before = tree.Snapshot();
-        Process cli({"versalo-cli", "-v", GetParam() ? "-t" : "-l", "T"}, {.folder = tree.Root()});
-        ASSERT_TRUE(cli.WaitUntilBlocked());
-        cli.Signal(signal);
-        const RunResult run = cli.Finish();
-        EXPECT_EQ(run.signal, signal);
-        EXPECT_NE(run.err.find("abgebrochen nach"), std::string::npos) << run.err;
+        const std::string cli = std::string("'") + VERSALO_CLI_BUILT + "' -v " + (GetParam() ? "-t " : "-l ");
+        Process run({"bash", "-c",
+                     signal == SIGTERM ? "exec " + cli + "D0 D1 D2"
+                                       : "for d in D0 D1 D2; do " + cli + "\"$d\"; done"},
+                    {.folder = tree.Root(), .processGroup = true});
+        ASSERT_TRUE(run.WaitUntilBlocked());
+        run.Signal(signal);
+        const RunResult result = run.Finish();
+        EXPECT_EQ(result.signal, signal);
+        EXPECT_NE(result.err.find("abgebrochen nach"), std::string::npos) << result.err;
         EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
+        EXPECT_EQ(tree.Names(), (Strings{"D1", "D2", "d0"}));
     }
-}
-
-TEST(Interrupted, CtrlCStopsAShellLoop) {
-    TempTree tree;
-    tree.Build(Numbered(1500, [](int i) { return "D" + std::to_string(i % 3) + "/F" + std::to_string(i); }));
-    Process shell(
-        {"bash", "-c", std::string("for d in D0 D1 D2; do '") + VERSALO_CLI_BUILT + "' -v \"$d\"; done"},
-        {.folder = tree.Root(), .processGroup = true});
-    ASSERT_TRUE(shell.WaitUntilBlocked());
-    shell.Signal(SIGINT);
-    EXPECT_EQ(shell.Finish().signal, SIGINT);
-    EXPECT_EQ(tree.Names(), (Strings{"D1", "D2", "d0"}));
-}
-
-TEST(NoReplaceRefused, ARacingProgramNeverLosesItsFile) {
-    TempTree tree;
-    tree.Folder("source");
-    tree.Folder("bound");
-    if (!root || RunProgram({"bindfs", tree.Path("source"), tree.Path("bound")}).status != 0) {
-        GTEST_SKIP() << "bindfs cannot mount here";
-    }
-    const std::string victim = tree.Path("bound/VICTIM.TXT");
-    const std::string target = tree.Path("bound/victim.txt");
-    for (int run = 0; run < 1000; ++run) {
-        tree.File("bound/VICTIM.TXT", "mine");
-        std::thread other([&] {  // tries for a while, from a moment around the rename, to get the name
-            std::this_thread::sleep_for(std::chrono::microseconds(run * 7919 % 3000));
-            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(15);
-            int fd = -1;
-            while (fd < 0 && std::chrono::steady_clock::now() < end) {
-                fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-            }
-            if (fd >= 0 && ::write(fd, "theirs", 6) == 6) {
-                ::close(fd);
-            }
-        });
-        RunProgram({"versalo-cli", run % 2 == 0 ? "-l" : "-t", victim});
-        other.join();
-        const Snapshot after = tree.Snapshot();
-        EXPECT_TRUE(after.count("source/VICTIM.TXT") == 0 ? after.at("source/victim.txt") == "mine"
-                                                          : after.at("source/victim.txt") == "theirs");
-        ::unlink(victim.c_str());
-        ::unlink(target.c_str());
-    }
-    Unmount(tree.Path("bound"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Methods, ::testing::Bool(),
@@ -342,48 +304,15 @@ INSTANTIATE_TEST_SUITE_P(Both, Methods, ::testing::Bool(),
 
 // ---- Undo that knows exactly what it renamed: identities across mounts, one run per journal ----
 
-ino_t InodeOf(const std::string& path) {
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0 ? status.st_ino : 0;
-}
-
-// An ext4 image made afresh on a loop device, mounted in dir; reason empty when it is.
-struct Ext4 {
-    Ext4(const std::string& image, const std::string& dir, bool make) : m_dir(dir) {
-        if (make) {
-            std::filesystem::remove(image);
-            RunProgram({"truncate", "-s", "8M", image});
-        }
-        const RunResult loop = RunProgram({"losetup", "--find", "--show", image});
-        m_loop = loop.out.substr(0, loop.out.find('\n'));
-        if (!root || loop.status != 0 || (make && RunProgram({"mkfs.ext4", "-q", image}).status != 0) ||
-            RunProgram({"mount", m_loop, dir}).status != 0) {
-            m_reason = "no ext4 image here (needs root and a loop device): " + loop.err;
-        }
-    }
-    void Detach() {
-        Unmount(m_dir);
-        WaitFor([&] { return m_loop.empty() || RunProgram({"losetup", "--detach", m_loop}).status == 0; });
-        m_loop.clear();
-    }
-    ~Ext4() { Detach(); }
-    std::string m_dir;
-    std::string m_loop;
-    std::string m_reason;
-};
-
 // Two images made the same way number their files the same way: the journal of the first renames
 // nothing on the second (even under the same device number), and the first, mounted again under
 // another device number, is still recognised by its file system's identity.
 TEST(UndoIdentity, TwoImagesMadeTheSameWay) {
-    constexpr int kRuns = 5;
-    int refused = 0;
-    int restored = 0;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < 5; ++run) {
         TempTree tree;
         tree.Folder("m");
         const std::string mount = tree.Path("m");
-        auto first = std::make_unique<Ext4>(tree.Path("one"), mount, true);
+        auto first = std::make_unique<Image>("ext4", mount);
         if (!first->m_reason.empty()) {
             GTEST_SKIP() << first->m_reason;
         }
@@ -394,7 +323,7 @@ TEST(UndoIdentity, TwoImagesMadeTheSameWay) {
                 .status,
             0);
         first->Detach();
-        Ext4 second(tree.Path("two"), mount, true);
+        Image second("ext4", mount);
         ASSERT_EQ(second.m_reason, "");
         tree.Build("m/fotos/img_1.jpg|m/fotos/img_2.jpg|m/bericht.txt");
         ASSERT_EQ(InodeOf(tree.Path("m/fotos/img_1.jpg")), inode);  // numbered alike
@@ -402,62 +331,22 @@ TEST(UndoIdentity, TwoImagesMadeTheSameWay) {
         EXPECT_EQ(undo.status, 1);
         EXPECT_NE(undo.err.find("anderen Dateisystem"), std::string::npos) << undo.err;
         // The names only: the images themselves change under a mounted file system.
-        refused += tree.Names("m") == Strings{"bericht.txt", "fotos", "lost+found"} &&
-                           tree.Names("m/fotos") == Strings{"img_1.jpg", "img_2.jpg"}
-                       ? 1
-                       : 0;
-        Ext4 again(tree.Path("one"), tree.Path("m"), false);  // second still holds its loop device
+        EXPECT_EQ(tree.Names("m"), (Strings{"bericht.txt", "fotos", "lost+found"}));
+        EXPECT_EQ(tree.Names("m/fotos"), (Strings{"img_1.jpg", "img_2.jpg"}));
+        Image again("ext4", mount, first->m_image);  // second still holds its loop device
         ASSERT_EQ(again.m_reason, "");
         undo = RunProgram({"versalo-cli", "--undo", tree.Path("j")});
         EXPECT_EQ(undo.status, 0) << undo.err;
-        restored += tree.Names("m") == Strings{"BERICHT.TXT", "FOTOS", "lost+found"} ? 1 : 0;
+        EXPECT_EQ(tree.Names("m"), (Strings{"BERICHT.TXT", "FOTOS", "lost+found"}));
         again.Detach();
         second.Detach();
     }
-    EXPECT_EQ(refused, kRuns);
-    EXPECT_EQ(restored, kRuns);
-}
-
-// exfat-fuse numbers entries in the order it meets them after a mount: undo goes by name, size
-// and time there, and says so of an entry that changed.
-TEST(UndoIdentity, ExfatAfterARemount) {
-    TempTree tree;
-    Exfat exfat(tree);
-    if (!exfat.m_reason.empty()) {
-        GTEST_SKIP() << exfat.m_reason;
-    }
-    tree.Build(Numbered(22, [](int i) { return "x/DATEI" + std::to_string(i) + ".TXT"; }) +
-               "|x/ORDNER/INNEN.TXT");
-    const std::string journal = tree.Path("j");
-    ASSERT_EQ(RunProgram({"versalo-cli", "--journal", journal, "."}, {.folder = exfat.m_dir}).status, 0);
-    Unmount(exfat.m_dir);
-    WaitFor([&] { return RunProgram({"mount.exfat-fuse", exfat.m_loop, exfat.m_dir}).status == 0; });
-    Strings names = tree.Names("x");
-    for (auto name = names.rbegin(); name != names.rend(); ++name) {  // met in another order now
-        InodeOf(tree.Path("x/" + *name));
-    }
-    std::ofstream(tree.Path("x/datei7.txt"), std::ios::app) << "more";
-    const RunResult undo = RunProgram({"versalo-cli", "--undo", journal});
-    EXPECT_EQ(undo.status, 1);
-    EXPECT_NE(undo.err.find("'" + exfat.m_dir +
-                            "/datei7.txt': auf diesem Dateisystem (FAT, exFAT) bleiben "
-                            "Inode-Nummern nicht"),
-              std::string::npos)
-        << undo.err;
-    EXPECT_EQ(undo.err.find("anderer Eintrag"), std::string::npos) << undo.err;
-    names = tree.Names("x");
-    EXPECT_EQ(std::count_if(names.begin(), names.end(),
-                            [](const std::string& n) { return n.starts_with("DATEI"); }),
-              21);
-    EXPECT_EQ(tree.Names("x/ORDNER"), Strings{"INNEN.TXT"});
 }
 
 // Two runs on one journal at once: the second refuses at once and renames nothing, so that no
 // lines interleave and undo takes back every rename of the first.
 TEST(UndoIdentity, TwoRunsOnOneJournal) {
-    constexpr int kRuns = 10;
-    int refusedClean = 0;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < 10; ++run) {
         TempTree tree;
         tree.Build(Numbered(1500, [](int i) { return (i < 1000 ? "A/F" : "B/F") + std::to_string(i); }));
         const Snapshot before = tree.Snapshot();
@@ -467,43 +356,14 @@ TEST(UndoIdentity, TwoRunsOnOneJournal) {
         const RunResult second =
             RunProgram({"versalo-cli", "--journal", journal, "B"}, {.folder = tree.Root()});
         EXPECT_EQ(first.Finish().status, 0);
-        refusedClean += second.status == 1 && second.err.find("benutzt es gerade") != std::string::npos &&
-                                tree.Names("B").front() == "F1000"
-                            ? 1
-                            : 0;
+        EXPECT_EQ(second.status, 1);
+        EXPECT_NE(second.err.find("benutzt es gerade"), std::string::npos) << second.err;
+        EXPECT_EQ(tree.Names("B").front(), "F1000");
         const RunResult undo = RunProgram({"versalo-cli", "--undo", journal});
         EXPECT_EQ(undo.status, 0) << undo.err;
         std::filesystem::remove(journal);
         EXPECT_EQ(tree.Snapshot(), before);
     }
-    EXPECT_EQ(refusedClean, kRuns);
-}
-
-// An undo killed at each of its renames in turn, then run again, brings every name back: each
-// step it finished is passed over, the rest is done. (A step inside a folder that the killed undo
-// had given its old name back is reported by the second one as unreachable: it is done already.)
-TEST(UndoIdentity, UndoKilledAtEachRenameAndRunAgain) {
-    int killed = 0;
-    for (int point = 1; point < 20; ++point) {
-        TempTree tree;
-        TempTree work;
-        tree.Build("A/B/C.TXT|A/D.TXT|A/E.TXT|F.TXT");
-        const Snapshot before = tree.Snapshot();
-        ASSERT_EQ(
-            RunProgram({"versalo-cli", "--journal", work.Path("j"), "A", "F.TXT"}, {.folder = tree.Root()})
-                .status,
-            0);
-        const RunResult undo = Strace("renameat2:signal=SIGKILL:when=" + std::to_string(point),
-                                      {"--undo", work.Path("j")}, tree.Root());
-        EXPECT_TRUE(NothingLost(before, tree.Snapshot()));
-        EXPECT_LE(RunProgram({"versalo-cli", "--undo", work.Path("j")}).status, 1) << point;
-        EXPECT_EQ(tree.Snapshot(), before) << point;
-        if (undo.status == 0) {
-            break;  // no rename left to be killed at
-        }
-        ++killed;
-    }
-    EXPECT_EQ(killed, 6);  // five renames and the folder A, each taken back at its own point
 }
 
 // ---- The no-replace fallback where the file system refuses RENAME_NOREPLACE ----
@@ -519,7 +379,7 @@ protected:
     void SetUp() override {
         std::string reason;
         if (GetParam()) {
-            m_exfat = std::make_unique<Exfat>(m_tree);
+            m_exfat = std::make_unique<Image>("exfat", m_tree.Path("x"));
             reason = m_exfat->m_reason;
         } else if (m_tree.Build("source/|x/");
                    !root || RunProgram({"bindfs", m_tree.Path("source"), m_tree.Path("x")}).status != 0) {
@@ -530,7 +390,7 @@ protected:
         }
     }
     TempTree m_tree;  // unmounts bindfs when it goes
-    std::unique_ptr<Exfat> m_exfat;
+    std::unique_ptr<Image> m_exfat;
 };
 
 // Another program at work on the folder from a moment around the rename of VICTIM.TXT ("mine") to

@@ -1,7 +1,6 @@
 #include "tests/support/run.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -74,9 +73,7 @@ Process::Process(std::vector<std::string> argv, const RunOptions& options) : m_g
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(m_err, STDERR_FILENO);
         if ((options.processGroup && ::setpgid(0, 0) != 0) ||
-            (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0) ||
-            (options.unprivileged &&
-             (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))) {
+            (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0)) {
             ::_exit(126);
         }
         ::execvpe(args[0], args.data(), envp.data());
@@ -130,6 +127,13 @@ RunResult Process::Finish() {
     ::lseek(m_err, 0, SEEK_SET);
     result.err = ReadAll(m_err);
     return result;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int rounds, const std::function<void()>& step) {
+    for (int round = 0; round < rounds && !done(); ++round) {
+        step ? step() : std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
 }
 
 }  // namespace versalo::test

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,6 @@ struct RunOptions {
     std::string folder{};            // the working folder; empty for the test's own
     std::vector<std::string> env{};  // added to the test's environment
     std::string input{};             // standard input
-    bool unprivileged = false;       // as "nobody" (65534), without supplementary groups
     bool processGroup = false;       // in a process group of its own, as a shell runs a job
 };
 
@@ -22,8 +22,6 @@ struct RunResult {
     std::string out;
     std::string err;
 };
-
-inline constexpr uid_t kNobody = 65534;
 
 // A program started with its standard output on a one-page pipe that is read only by Finish:
 // with -v, versalo-cli is held up in the middle of its run as soon as the pipe is full. argv[0]
@@ -47,6 +45,10 @@ private:
     int m_out = -1;
     int m_err = -1;
 };
+
+// Calls step (by default a sleep of a millisecond) until done() holds, at most rounds times;
+// returns done().
+bool WaitUntil(const std::function<bool()>& done, int rounds = 5000, const std::function<void()>& step = {});
 
 inline RunResult RunProgram(std::vector<std::string> argv, const RunOptions& options = {}) {
     return Process(std::move(argv), options).Finish();

@@ -143,8 +143,15 @@ void TempTree::Build(const std::string& items) {
 }
 
 bool TempTree::Mount(const std::string& relative) {
-    Folder(relative);
-    return ::mount("tmpfs", Path(relative).c_str(), "tmpfs", 0, "size=1m") == 0;
+    const std::size_t bind = relative.find('=');
+    const std::string target = relative.substr(0, bind);
+    Folder(target);
+    if (bind == std::string::npos) {
+        return ::mount("tmpfs", Path(target).c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    Folder(relative.substr(bind + 1));
+    return ::mount(Path(relative.substr(bind + 1)).c_str(), Path(target).c_str(), nullptr, MS_BIND,
+                   nullptr) == 0;
 }
 
 std::map<std::string, std::string> TempTree::Snapshot() const {
@@ -169,11 +176,21 @@ std::vector<std::string> Split(const std::string& text) {
     return items;
 }
 
-std::vector<std::string> Files(const Snapshot& snapshot) {
+std::string Numbered(int count, const std::function<std::string(int)>& name) {
+    std::string items;
+    for (int i = 0; i < count; ++i) {
+        items += (i == 0 ? "" : "|") + name(i);
+    }
+    return items;
+}
+
+std::vector<std::string> Files(const Snapshot& snapshot, const std::string& wanted) {
     std::vector<std::string> files;
     for (const auto& [relative, content] : snapshot) {
+        const std::string origin = relative + " <- " + content;
         if (content != "<dir>") {
-            files.push_back(relative);
+            files.push_back(("|" + wanted + "|").find("|" + origin + "|") != std::string::npos ? origin
+                                                                                               : relative);
         }
     }
     return files;
@@ -192,10 +209,6 @@ std::vector<std::string> Files(const Snapshot& snapshot) {
         }
     }
     return was == is ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "contents differ";
-}
-
-void Unmount(const std::string& dir) {
-    ::umount2(dir.c_str(), MNT_DETACH);  // at once, even while the file system is still busy
 }
 
 }  // namespace versalo::test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>  // for the tests that use it with their trees
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,7 +33,8 @@ public:
     void Link(const std::string& relative, const std::string& target);
     // Items separated by "|": "a/b" a file, "a/b/" a folder, "a/b -> target" a link.
     void Build(const std::string& items);
-    // A small tmpfs at relative (made if needed); false where mounting is impossible.
+    // A small tmpfs at relative, or the tree's folder SOURCE bound there with "relative=SOURCE"
+    // (the folders made if needed); false where mounting is impossible.
     bool Mount(const std::string& relative);
 
     std::map<std::string, std::string> Snapshot() const;
@@ -45,14 +47,14 @@ private:
 
 // The items of a text that lists them separated by "|".
 std::vector<std::string> Split(const std::string& text);
-// The paths of a snapshot that are not folders.
-std::vector<std::string> Files(const Snapshot& snapshot);
+// name(0)|name(1)|...|name(count - 1), as TempTree::Build takes them.
+std::string Numbered(int count, const std::function<std::string(int)>& name);
+// The paths of a snapshot that are not folders; "path <- content" where wanted lists it so (a
+// file that must hold what another path held before).
+std::vector<std::string> Files(const Snapshot& snapshot, const std::string& wanted = "");
 
 // Nothing lost: after holds the same multiset of contents and kinds as before (whatever the
 // names), and no temporary name is left.
 ::testing::AssertionResult NothingLost(const Snapshot& before, const Snapshot& after);
-
-// Detaches the file system mounted at dir.
-void Unmount(const std::string& dir);
 
 }  // namespace versalo::test
