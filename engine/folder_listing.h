@@ -2,32 +2,29 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 namespace versalo {
 
 // A folder's listing, stored compactly: the names one after the other in one buffer (each ended
 // by a NUL), an offset and a type per entry, and an open-addressing hash table of offsets for the
 // set of names. No name has an allocation of its own, so that a folder of a million entries costs
-// about 40 bytes per entry and a lookup touches one slot and, on a hash match, one name.
+// about 41 bytes per entry (bench/README.md) and a lookup touches one slot and, on a hash match,
+// one name.
 //
 // The lower-case methods give it the interface of a set of names, kept up to date by the
-// renames (contains, insert, erase). The arrays grow with realloc, which moves large blocks by
-// remapping pages instead of copying them, so growing never holds two copies.
+// renames (contains, insert, erase). It owns its storage through its members: a listing can be
+// moved (one moved from is empty) but not copied, so that no rename updates a copy by mistake.
 class FolderListing {
 public:
-    FolderListing() = default;
-    ~FolderListing();
-    FolderListing(FolderListing&& other) noexcept;
-    FolderListing& operator=(FolderListing&& other) noexcept;
-    FolderListing(const FolderListing&) = delete;
-    FolderListing& operator=(const FolderListing&) = delete;
-
     // The entries in listing order, each with the type the listing gives (DT_DIR, DT_LNK, ...,
     // DT_UNKNOWN where the file system does not tell). Name(i) is the name as it was listed; a
-    // rename made through Rename may rewrite it in place, so copy it before renaming the entry.
-    std::size_t Count() const { return m_entries; }
-    std::string_view Name(std::size_t index) const;
+    // rename made through Rename may rewrite it in place, or store the new name after the others
+    // and so move the buffer: copy it before renaming the entry.
+    std::size_t Count() const { return m_offsets.size(); }
+    std::string_view Name(std::size_t index) const { return m_names.data() + m_offsets[index]; }
     unsigned char Type(std::size_t index) const { return m_types[index]; }
 
     // Asks the processor to fetch the table slot where a lookup of entry index's name begins,
@@ -50,19 +47,20 @@ private:
     std::size_t Find(std::string_view name, std::uint64_t hash) const;  // its slot, or kNone
     void Place(std::uint64_t slot);
     void RemoveSlot(std::size_t slot);
-    void Grow();
+    void Reserve(std::size_t members);  // makes the table hold members at most half full
 
-    char* m_names = nullptr;
-    std::size_t m_namesSize = 0;
-    std::size_t m_namesCapacity = 0;
-    std::uint32_t* m_offsets = nullptr;
-    unsigned char* m_types = nullptr;
-    std::size_t m_entries = 0;
-    std::size_t m_entriesCapacity = 0;
-    // Each slot: the name's hash in the high 32 bits, its offset + 1 in the low ones; 0 is empty.
-    std::uint64_t* m_slots = nullptr;
-    std::size_t m_slotCount = 0;  // a power of two, or 0
-    std::size_t m_setSize = 0;
+    // The set of names, made by IndexNames or the first insert.
+    struct Table {
+        // Each slot: the name's hash in the high 32 bits, its offset + 1 in the low ones; 0 is
+        // empty. The count of slots is a power of two.
+        std::vector<std::uint64_t> slots;
+        std::size_t members = 0;
+    };
+
+    std::vector<char> m_names;
+    std::vector<std::uint32_t> m_offsets;
+    std::vector<unsigned char> m_types;
+    std::unique_ptr<Table> m_table;
 };
 
 // Reads a folder's whole listing into listing (which must be empty), leaving out "." and "..",
