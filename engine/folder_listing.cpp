@@ -4,10 +4,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace versalo {
@@ -49,15 +49,50 @@ std::uint32_t OffsetOf(std::uint64_t slot) {
 
 }  // namespace
 
+template <typename T>
+bool FolderListing::Array<T>::Reserve(std::size_t wanted) {
+    static_assert(std::is_trivially_copyable_v<T> && alignof(T) <= alignof(Header));
+    const std::size_t capacity = m_block ? m_block->capacity : 0;
+    if (wanted <= capacity) {
+        return true;
+    }
+    std::size_t next = capacity < 64 ? 64 : capacity * 2;
+    while (next < wanted) {
+        next *= 2;
+    }
+    const std::size_t size = this->size();
+    void* grown = std::realloc(m_block.get(), sizeof(Header) + next * sizeof(T));
+    if (grown == nullptr) {
+        return false;  // the old block is still there
+    }
+    static_cast<void>(m_block.release());  // realloc has freed or kept it; grown is the block now
+    m_block.reset(static_cast<Header*>(grown));
+    m_block->size = size;
+    m_block->capacity = next;
+    return true;
+}
+
+template <typename T>
+bool FolderListing::Array<T>::Append(const T* items, std::size_t count) {
+    if (count == 0) {
+        return true;
+    }
+    if (!Reserve(size() + count)) {
+        return false;
+    }
+    std::memcpy(data() + m_block->size, items, count * sizeof(T));
+    m_block->size += count;
+    return true;
+}
+
 std::uint32_t FolderListing::Store(std::string_view name) {
     // Offsets are 32 bits: 4 GB of names in one folder is far beyond any file system's limit.
-    if (m_names.size() + name.size() + 1 > 0xFFFFFFFEULL) {
+    const std::size_t offset = m_names.size();
+    if (offset + name.size() + 1 > 0xFFFFFFFEULL || !m_names.Reserve(offset + name.size() + 1) ||
+        !m_names.Append(name.data(), name.size()) || !m_names.Append("", 1)) {
         throw std::bad_alloc();
     }
-    const auto offset = static_cast<std::uint32_t>(m_names.size());
-    m_names.insert(m_names.end(), name.begin(), name.end());
-    m_names.push_back('\0');
-    return offset;
+    return static_cast<std::uint32_t>(offset);
 }
 
 std::size_t FolderListing::Find(std::string_view name, std::uint64_t hash) const {
@@ -186,15 +221,12 @@ void FolderListing::Rename(std::string_view from, std::string_view to) {
 
 bool FolderListing::Add(std::string_view name, unsigned char type) {
     try {
-        // Both arrays are grown together first, so that an entry is added whole or not at all.
-        if (m_offsets.size() == m_offsets.capacity()) {
-            const std::size_t wanted = std::max<std::size_t>(64, m_offsets.size() * 2);
-            m_offsets.reserve(wanted);
-            m_types.reserve(wanted);
+        // Room in both arrays first, so that an entry is added whole or not at all.
+        if (!m_offsets.Reserve(Count() + 1) || !m_types.Reserve(Count() + 1)) {
+            return false;
         }
-        m_offsets.push_back(Store(name));
-        m_types.push_back(type);
-        return true;
+        const std::uint32_t offset = Store(name);
+        return m_offsets.Append(&offset, 1) && m_types.Append(&type, 1);
     } catch (const std::bad_alloc&) {
         return false;
     }
