@@ -73,25 +73,24 @@ bool FolderListing::Array<T>::Reserve(std::size_t wanted) {
 }
 
 template <typename T>
-bool FolderListing::Array<T>::Append(const T* items, std::size_t count) {
-    if (count == 0) {
-        return true;
+T* FolderListing::Array<T>::Extend(std::size_t count) {
+    const std::size_t size = this->size();
+    if (!Reserve(size + count)) {
+        return nullptr;
     }
-    if (!Reserve(size() + count)) {
-        return false;
-    }
-    std::memcpy(data() + m_block->size, items, count * sizeof(T));
-    m_block->size += count;
-    return true;
+    m_block->size = size + count;
+    return data() + size;
 }
 
 std::uint32_t FolderListing::Store(std::string_view name) {
     // Offsets are 32 bits: 4 GB of names in one folder is far beyond any file system's limit.
     const std::size_t offset = m_names.size();
-    if (offset + name.size() + 1 > 0xFFFFFFFEULL || !m_names.Reserve(offset + name.size() + 1) ||
-        !m_names.Append(name.data(), name.size()) || !m_names.Append("", 1)) {
+    char* stored = offset + name.size() + 1 > 0xFFFFFFFEULL ? nullptr : m_names.Extend(name.size() + 1);
+    if (stored == nullptr) {
         throw std::bad_alloc();
     }
+    std::memcpy(stored, name.data(), name.size());
+    stored[name.size()] = '\0';
     return static_cast<std::uint32_t>(offset);
 }
 
@@ -226,7 +225,9 @@ bool FolderListing::Add(std::string_view name, unsigned char type) {
             return false;
         }
         const std::uint32_t offset = Store(name);
-        return m_offsets.Append(&offset, 1) && m_types.Append(&type, 1);
+        *m_offsets.Extend(1) = offset;
+        *m_types.Extend(1) = type;
+        return true;
     } catch (const std::bad_alloc&) {
         return false;
     }

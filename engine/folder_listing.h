@@ -47,7 +47,7 @@ public:
 private:
     // An array of trivially copyable items grown by realloc, which moves a large block by
     // remapping its pages: growing never holds two copies, where a std::vector copies and leaves
-    // the old block to the heap (3 MB more for a million names, 6.5 MB for 1.7 million;
+    // the old block to the heap (3 MB more for a million names, 6 MB for 1.7 million;
     // bench/README.md). Size and capacity lie in the block in front of the items, so that an
     // array moved from is empty. data() and operator[] only while it is not empty.
     template <typename T>
@@ -58,7 +58,8 @@ private:
         const T* data() const { return reinterpret_cast<const T*>(m_block.get() + 1); }
         const T& operator[](std::size_t index) const { return data()[index]; }
         bool Reserve(std::size_t wanted);  // false when memory ran out
-        bool Append(const T* items, std::size_t count);
+        // Makes room for count more items and returns the first of them; null when memory ran out.
+        T* Extend(std::size_t count);
 
     private:
         struct Header {
