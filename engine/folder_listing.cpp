@@ -50,12 +50,9 @@ std::uint32_t OffsetOf(std::uint64_t slot) {
 }  // namespace
 
 template <typename T>
-bool FolderListing::Array<T>::Reserve(std::size_t wanted) {
+bool FolderListing::Array<T>::Grow(std::size_t wanted) {
     static_assert(std::is_trivially_copyable_v<T> && alignof(T) <= alignof(Header));
     const std::size_t capacity = m_block ? m_block->capacity : 0;
-    if (wanted <= capacity) {
-        return true;
-    }
     std::size_t next = capacity < 64 ? 64 : capacity * 2;
     while (next < wanted) {
         next *= 2;
@@ -70,16 +67,6 @@ bool FolderListing::Array<T>::Reserve(std::size_t wanted) {
     m_block->size = size;
     m_block->capacity = next;
     return true;
-}
-
-template <typename T>
-T* FolderListing::Array<T>::Extend(std::size_t count) {
-    const std::size_t size = this->size();
-    if (!Reserve(size + count)) {
-        return nullptr;
-    }
-    m_block->size = size + count;
-    return data() + size;
 }
 
 std::uint32_t FolderListing::Store(std::string_view name) {

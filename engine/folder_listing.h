@@ -57,11 +57,22 @@ private:
         T* data() { return reinterpret_cast<T*>(m_block.get() + 1); }
         const T* data() const { return reinterpret_cast<const T*>(m_block.get() + 1); }
         const T& operator[](std::size_t index) const { return data()[index]; }
-        bool Reserve(std::size_t wanted);  // false when memory ran out
+        // False when memory ran out.
+        bool Reserve(std::size_t wanted) {
+            return wanted <= (m_block ? m_block->capacity : 0) || Grow(wanted);
+        }
         // Makes room for count more items and returns the first of them; null when memory ran out.
-        T* Extend(std::size_t count);
+        T* Extend(std::size_t count) {
+            const std::size_t old = size();
+            if (!Reserve(old + count)) {
+                return nullptr;
+            }
+            m_block->size = old + count;
+            return data() + old;
+        }
 
     private:
+        bool Grow(std::size_t wanted);
         struct Header {
             std::size_t size;
             std::size_t capacity;
