@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -85,8 +86,8 @@ std::size_t FolderListing::Find(std::string_view name, std::uint64_t hash) const
     if (!m_table) {
         return kNone;
     }
-    const std::uint64_t* slots = m_table->slots.data();
-    const std::size_t mask = m_table->slots.size() - 1;
+    const std::uint64_t* slots = m_table->slots.get();
+    const std::size_t mask = m_table->count - 1;
     const std::uint64_t high = hash & 0xFFFFFFFF00000000ULL;
     for (std::size_t i = (hash >> 32) & mask;; i = (i + 1) & mask) {
         const std::uint64_t slot = slots[i];
@@ -103,8 +104,8 @@ std::size_t FolderListing::Find(std::string_view name, std::uint64_t hash) const
 }
 
 void FolderListing::Place(std::uint64_t slot) {
-    std::vector<std::uint64_t>& slots = m_table->slots;
-    const std::size_t mask = slots.size() - 1;
+    std::uint64_t* slots = m_table->slots.get();
+    const std::size_t mask = m_table->count - 1;
     // The low bits of the hash are gone from the slot; the table is indexed by the high ones.
     std::size_t i = (slot >> 32) & mask;
     while (slots[i] != 0) {
@@ -118,7 +119,7 @@ void FolderListing::Reserve(std::size_t members) {
     // At most half full, so that a lookup of an absent name (the usual case: the new name is
     // free) ends after a slot or two. The new table is made whole before it replaces the old
     // one: when memory runs out, the old one stays as it was.
-    const std::size_t oldCount = m_table ? m_table->slots.size() : 0;
+    const std::size_t oldCount = m_table ? m_table->count : 0;
     if (members * 2 <= oldCount) {
         return;
     }
@@ -127,13 +128,15 @@ void FolderListing::Reserve(std::size_t members) {
         count *= 2;
     }
     auto table = std::make_unique<Table>();
-    table->slots.resize(count);
+    table->slots.reset(static_cast<std::uint64_t*>(std::calloc(count, sizeof(std::uint64_t))));
+    if (!table->slots) {
+        throw std::bad_alloc();
+    }
+    table->count = count;
     std::swap(m_table, table);
-    if (table) {
-        for (const std::uint64_t slot : table->slots) {
-            if (slot != 0) {
-                Place(slot);
-            }
+    for (std::size_t i = 0; table && i < table->count; ++i) {
+        if (table->slots[i] != 0) {
+            Place(table->slots[i]);
         }
     }
 }
@@ -141,8 +144,8 @@ void FolderListing::Reserve(std::size_t members) {
 void FolderListing::RemoveSlot(std::size_t slot) {
     // Backward-shift deletion: later members of the same probe run move up, so that no lookup
     // stops early at the gap and no tombstones pile up.
-    std::vector<std::uint64_t>& slots = m_table->slots;
-    const std::size_t mask = slots.size() - 1;
+    std::uint64_t* slots = m_table->slots.get();
+    const std::size_t mask = m_table->count - 1;
     std::size_t gap = slot;
     std::size_t next = slot;
     while (true) {
@@ -165,9 +168,9 @@ void FolderListing::RemoveSlot(std::size_t slot) {
 
 void FolderListing::Prefetch(std::size_t index) const {
     // A table of up to 32,768 slots (256 KB) stays in the cache anyway: no hashing ahead then.
-    if (index < Count() && m_table && m_table->slots.size() > 32768) {
-        const std::size_t mask = m_table->slots.size() - 1;
-        __builtin_prefetch(m_table->slots.data() + ((HashOf(Name(index)) >> 32) & mask));
+    if (index < Count() && m_table && m_table->count > 32768) {
+        const std::size_t mask = m_table->count - 1;
+        __builtin_prefetch(m_table->slots.get() + ((HashOf(Name(index)) >> 32) & mask));
     }
 }
 

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string_view>
-#include <vector>
 
 namespace versalo {
 
@@ -45,6 +44,10 @@ public:
     bool IndexNames();
 
 private:
+    struct Free {
+        void operator()(void* block) const { std::free(block); }
+    };
+
     // An array of trivially copyable items grown by realloc, which moves a large block by
     // remapping its pages: growing never holds two copies, where a std::vector copies and leaves
     // the old block to the heap (3 MB more for a million names, 6 MB for 1.7 million;
@@ -77,9 +80,6 @@ private:
             std::size_t size;
             std::size_t capacity;
         };
-        struct Free {
-            void operator()(Header* block) const { std::free(block); }
-        };
         std::unique_ptr<Header, Free> m_block;
     };
 
@@ -92,8 +92,9 @@ private:
     // The set of names, made by IndexNames or the first insert.
     struct Table {
         // Each slot: the name's hash in the high 32 bits, its offset + 1 in the low ones; 0 is
-        // empty. The count of slots is a power of two.
-        std::vector<std::uint64_t> slots;
+        // empty. From calloc, whose fresh pages of a large table are zero without being written.
+        std::unique_ptr<std::uint64_t[], Free> slots;
+        std::size_t count = 0;  // of slots, a power of two
         std::size_t members = 0;
     };
 
