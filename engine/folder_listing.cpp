@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace versalo {
@@ -46,88 +47,54 @@ std::uint32_t OffsetOf(std::uint64_t slot) {
     return static_cast<std::uint32_t>((slot & 0xFFFFFFFFULL) - 1);
 }
 
-// Grows a block of trivially copyable items to hold at least wanted; false when memory ran out.
+}  // namespace
+
 template <typename T>
-bool GrowBlock(T*& block, std::size_t& capacity, std::size_t wanted) {
-    if (wanted <= capacity) {
-        return true;
-    }
+bool FolderListing::Array<T>::Grow(std::size_t wanted) {
+    static_assert(std::is_trivially_copyable_v<T> && alignof(T) <= alignof(Header));
+    const std::size_t capacity = m_block ? m_block->capacity : 0;
     std::size_t next = capacity < 64 ? 64 : capacity * 2;
     while (next < wanted) {
         next *= 2;
     }
-    void* grown = std::realloc(block, next * sizeof(T));
+    const std::size_t size = this->size();
+    void* grown = std::realloc(m_block.get(), sizeof(Header) + next * sizeof(T));
     if (grown == nullptr) {
-        return false;
+        return false;  // the old block is still there
     }
-    block = static_cast<T*>(grown);
-    capacity = next;
+    static_cast<void>(m_block.release());  // realloc has freed or kept it; grown is the block now
+    m_block.reset(static_cast<Header*>(grown));
+    m_block->size = size;
+    m_block->capacity = next;
     return true;
-}
-
-}  // namespace
-
-FolderListing::~FolderListing() {
-    std::free(m_names);
-    std::free(m_offsets);
-    std::free(m_types);
-    std::free(m_slots);
-}
-
-FolderListing::FolderListing(FolderListing&& other) noexcept {
-    *this = std::move(other);
-}
-
-FolderListing& FolderListing::operator=(FolderListing&& other) noexcept {
-    if (this != &other) {
-        std::swap(m_names, other.m_names);
-        std::swap(m_namesSize, other.m_namesSize);
-        std::swap(m_namesCapacity, other.m_namesCapacity);
-        std::swap(m_offsets, other.m_offsets);
-        std::swap(m_types, other.m_types);
-        std::swap(m_entries, other.m_entries);
-        std::swap(m_entriesCapacity, other.m_entriesCapacity);
-        std::swap(m_slots, other.m_slots);
-        std::swap(m_slotCount, other.m_slotCount);
-        std::swap(m_setSize, other.m_setSize);
-    }
-    return *this;
-}
-
-std::string_view FolderListing::Name(std::size_t index) const {
-    return m_names + m_offsets[index];
 }
 
 std::uint32_t FolderListing::Store(std::string_view name) {
     // Offsets are 32 bits: 4 GB of names in one folder is far beyond any file system's limit.
-    if (m_namesSize + name.size() + 1 > 0xFFFFFFFEULL) {
+    const std::size_t offset = m_names.size();
+    char* stored = offset + name.size() + 1 > 0xFFFFFFFEULL ? nullptr : m_names.Extend(name.size() + 1);
+    if (stored == nullptr) {
         throw std::bad_alloc();
     }
-    std::size_t capacity = m_namesCapacity;
-    if (!GrowBlock(m_names, capacity, m_namesSize + name.size() + 1)) {
-        throw std::bad_alloc();
-    }
-    m_namesCapacity = capacity;
-    const auto offset = static_cast<std::uint32_t>(m_namesSize);
-    std::memcpy(m_names + offset, name.data(), name.size());
-    m_names[offset + name.size()] = '\0';
-    m_namesSize += name.size() + 1;
-    return offset;
+    std::memcpy(stored, name.data(), name.size());
+    stored[name.size()] = '\0';
+    return static_cast<std::uint32_t>(offset);
 }
 
 std::size_t FolderListing::Find(std::string_view name, std::uint64_t hash) const {
-    if (m_slotCount == 0) {
+    if (!m_table) {
         return kNone;
     }
-    const std::size_t mask = m_slotCount - 1;
+    const std::uint64_t* slots = m_table->slots.get();
+    const std::size_t mask = m_table->count - 1;
     const std::uint64_t high = hash & 0xFFFFFFFF00000000ULL;
     for (std::size_t i = (hash >> 32) & mask;; i = (i + 1) & mask) {
-        const std::uint64_t slot = m_slots[i];
+        const std::uint64_t slot = slots[i];
         if (slot == 0) {
             return kNone;
         }
         if ((slot & 0xFFFFFFFF00000000ULL) == high) {
-            const char* stored = m_names + OffsetOf(slot);
+            const char* stored = m_names.data() + OffsetOf(slot);
             if (std::strncmp(stored, name.data(), name.size()) == 0 && stored[name.size()] == '\0') {
                 return i;
             }
@@ -136,50 +103,53 @@ std::size_t FolderListing::Find(std::string_view name, std::uint64_t hash) const
 }
 
 void FolderListing::Place(std::uint64_t slot) {
-    const std::size_t mask = m_slotCount - 1;
+    std::uint64_t* slots = m_table->slots.get();
+    const std::size_t mask = m_table->count - 1;
     // The low bits of the hash are gone from the slot; the table is indexed by the high ones.
     std::size_t i = (slot >> 32) & mask;
-    while (m_slots[i] != 0) {
+    while (slots[i] != 0) {
         i = (i + 1) & mask;
     }
-    m_slots[i] = slot;
+    slots[i] = slot;
+    ++m_table->members;
 }
 
-void FolderListing::Grow() {
+void FolderListing::Reserve(std::size_t members) {
     // At most half full, so that a lookup of an absent name (the usual case: the new name is
-    // free) ends after a slot or two.
-    if ((m_setSize + 1) * 2 <= m_slotCount) {
+    // free) ends after a slot or two. The new table is made whole before it replaces the old
+    // one: when memory runs out, the old one stays as it was.
+    const std::size_t oldCount = m_table ? m_table->count : 0;
+    if (members * 2 <= oldCount) {
         return;
     }
-    const std::size_t oldCount = m_slotCount;
-    std::uint64_t* old = m_slots;
     std::size_t count = oldCount == 0 ? 64 : oldCount * 2;
-    while ((m_setSize + 1) * 2 > count) {
+    while (members * 2 > count) {
         count *= 2;
     }
-    auto* slots = static_cast<std::uint64_t*>(std::calloc(count, sizeof(std::uint64_t)));
-    if (slots == nullptr) {
+    auto table = std::make_unique<Table>();
+    table->slots.reset(static_cast<std::uint64_t*>(std::calloc(count, sizeof(std::uint64_t))));
+    if (!table->slots) {
         throw std::bad_alloc();
     }
-    m_slots = slots;
-    m_slotCount = count;
-    for (std::size_t i = 0; i < oldCount; ++i) {
-        if (old[i] != 0) {
-            Place(old[i]);
+    table->count = count;
+    std::swap(m_table, table);
+    for (std::size_t i = 0; table && i < table->count; ++i) {
+        if (table->slots[i] != 0) {
+            Place(table->slots[i]);
         }
     }
-    std::free(old);
 }
 
 void FolderListing::RemoveSlot(std::size_t slot) {
     // Backward-shift deletion: later members of the same probe run move up, so that no lookup
     // stops early at the gap and no tombstones pile up.
-    const std::size_t mask = m_slotCount - 1;
+    std::uint64_t* slots = m_table->slots.get();
+    const std::size_t mask = m_table->count - 1;
     std::size_t gap = slot;
     std::size_t next = slot;
     while (true) {
         next = (next + 1) & mask;
-        const std::uint64_t moved = m_slots[next];
+        const std::uint64_t moved = slots[next];
         if (moved == 0) {
             break;
         }
@@ -187,18 +157,19 @@ void FolderListing::RemoveSlot(std::size_t slot) {
         // The member stays when its home lies cyclically in (gap, next].
         const bool stays = gap <= next ? (gap < home && home <= next) : (gap < home || home <= next);
         if (!stays) {
-            m_slots[gap] = moved;
+            slots[gap] = moved;
             gap = next;
         }
     }
-    m_slots[gap] = 0;
-    --m_setSize;
+    slots[gap] = 0;
+    --m_table->members;
 }
 
 void FolderListing::Prefetch(std::size_t index) const {
     // A table of up to 32,768 slots (256 KB) stays in the cache anyway: no hashing ahead then.
-    if (index < m_entries && m_slotCount > 32768) {
-        __builtin_prefetch(m_slots + ((HashOf(Name(index)) >> 32) & (m_slotCount - 1)));
+    if (index < Count() && m_table && m_table->count > 32768) {
+        const std::size_t mask = m_table->count - 1;
+        __builtin_prefetch(m_table->slots.get() + ((HashOf(Name(index)) >> 32) & mask));
     }
 }
 
@@ -211,9 +182,8 @@ void FolderListing::insert(std::string_view name) {
     if (Find(name, hash) != kNone) {
         return;
     }
-    Grow();
+    Reserve((m_table ? m_table->members : 0) + 1);
     Place(SlotOf(hash, Store(name)));
-    ++m_setSize;
 }
 
 void FolderListing::erase(std::string_view name) {
@@ -231,27 +201,21 @@ void FolderListing::Rename(std::string_view from, std::string_view to) {
         insert(to);
         return;
     }
-    const std::uint32_t offset = OffsetOf(m_slots[slot]);
+    const std::uint32_t offset = OffsetOf(m_table->slots[slot]);
     RemoveSlot(slot);
-    std::memcpy(m_names + offset, to.data(), to.size());
-    Grow();
+    std::memcpy(m_names.data() + offset, to.data(), to.size());
     Place(SlotOf(toHash, offset));
-    ++m_setSize;
 }
 
 bool FolderListing::Add(std::string_view name, unsigned char type) {
     try {
-        if (m_entries == m_entriesCapacity) {
-            std::size_t offsets = m_entriesCapacity;
-            std::size_t types = m_entriesCapacity;
-            if (!GrowBlock(m_offsets, offsets, m_entries + 1) || !GrowBlock(m_types, types, offsets)) {
-                return false;
-            }
-            m_entriesCapacity = offsets;
+        // Room in both arrays first, so that an entry is added whole or not at all.
+        if (!m_offsets.Reserve(Count() + 1) || !m_types.Reserve(Count() + 1)) {
+            return false;
         }
-        m_offsets[m_entries] = Store(name);
-        m_types[m_entries] = type;
-        ++m_entries;
+        const std::uint32_t offset = Store(name);
+        *m_offsets.Extend(1) = offset;
+        *m_types.Extend(1) = type;
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -262,15 +226,10 @@ bool FolderListing::IndexNames() {
     try {
         // Sized once for the whole listing: no table is built twice. A listing holds no name
         // twice, so no entry needs looking up first.
-        std::free(m_slots);
-        m_slots = nullptr;
-        m_slotCount = 0;
-        m_setSize = m_entries;
-        Grow();
-        m_setSize = 0;
-        for (std::size_t i = 0; i < m_entries; ++i) {
+        m_table.reset();
+        Reserve(Count());
+        for (std::size_t i = 0; i < Count(); ++i) {
             Place(SlotOf(HashOf(Name(i)), m_offsets[i]));
-            ++m_setSize;
         }
         return true;
     } catch (const std::bad_alloc&) {
