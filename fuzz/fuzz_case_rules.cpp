@@ -33,9 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const std::string_view locale = fuzz::kLocales[data[0] % fuzz::kLocales.size()];
-    UErrorCode status = U_ZERO_ERROR;
-    icu::Locale::setDefault(icu::Locale(locale.data()), status);
+    const std::string_view locale = fuzz::UseLocaleOf(data[0]);
     const std::string_view name(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const bool valid = versalo::IsValidUtf8(name);

@@ -42,9 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const std::string_view locale = fuzz::kLocales[data[0] % fuzz::kLocales.size()];
-    UErrorCode status = U_ZERO_ERROR;
-    icu::Locale::setDefault(icu::Locale(locale.data()), status);
+    const std::string_view locale = fuzz::UseLocaleOf(data[0]);
     versalo::NameScope scope;
     scope.part = static_cast<versalo::NamePart>((data[0] / 8) % 3);
     const bool folder = (data[0] & 0x20) != 0;
