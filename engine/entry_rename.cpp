@@ -67,6 +67,11 @@ void RecordOutcome(BatchContext& ctx, const std::string& folderPath, const std::
                             SkipKind::kTwoNames);
             break;
         case RenameStatus::kUnconfirmed:
+            // The file system did rename it: the listing and the window's undo must know the new
+            // name, though it is not counted before its spelling is seen.
+            if (ctx.listener != nullptr) {
+                ctx.listener->Renamed({folderPath, from, to});
+            }
             ctx.skipped.Add(JoinPath(folderPath, from), UnconfirmedReason(result, ctx),
                             SkipKind::kUnconfirmed);
             break;
@@ -143,7 +148,7 @@ EntryNames RenameEntry(int dirfd, const std::string& folderPath, const std::stri
         }
         result = RenameInFolder(dirfd, name, newName, twoMove, help);
     }
-    if (result.status == RenameStatus::kRenamed) {
+    if (result.status == RenameStatus::kRenamed || result.status == RenameStatus::kUnconfirmed) {
         names.Rename(name, newName);
     }
     // The reason is only written out for a collision: most entries need no message at all.

@@ -113,8 +113,9 @@ bool NoLinksAtAll(std::error_code linkError, const struct stat& status, std::err
     if (linkError == std::errc::operation_not_supported || linkError == std::errc::function_not_supported) {
         return true;
     }
-    const uid_t user = ::geteuid();
-    return linkError == std::errc::operation_not_permitted && !moved && (status.st_uid == user || user == 0);
+    // Not "or the caller is root": root without CAP_FOWNER (in a user namespace, or bindfs's
+    // daemon acting for another user) meets the same protection for other owners' files.
+    return linkError == std::errc::operation_not_permitted && !moved && status.st_uid == ::geteuid();
 }
 
 // The move for file systems that refuse RENAME_NOREPLACE (FUSE ones: bindfs, exfat-fuse, ntfs-3g,

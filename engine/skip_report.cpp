@@ -26,14 +26,14 @@ std::string Counted(std::size_t count, std::string_view one, std::string_view ma
 std::string SkipReport::Summary(NameQuoting quoting, std::size_t maxListed) const {
     std::string text;
     std::size_t listed = 0;
-    // Each kind's heading, for one entry and for several.
+    // Each kind's heading, for one entry and for several; first the entries that need the user
+    // (under a temporary name, under two names, not confirmed), which a long list of names that
+    // were taken must not push below the limit.
     static constexpr struct {
         SkipKind kind;
         const char* one;
         const char* many;
     } kHeadings[] = {
-        {SkipKind::kKeptName, "Eintrag hat seinen Namen behalten:\n",
-         "Einträge haben ihren Namen behalten:\n"},
         {SkipKind::kStranded,
          "Eintrag steht unter einem vorläufigen Namen statt unter seinem alten oder neuen:\n",
          "Einträge stehen unter einem vorläufigen Namen statt unter ihrem alten oder neuen:\n"},
@@ -41,6 +41,8 @@ std::string SkipReport::Summary(NameQuoting quoting, std::size_t maxListed) cons
         {SkipKind::kUnconfirmed,
          "Eintrag wurde umbenannt, aber seine neue Schreibweise ist nicht bestätigt:\n",
          "Einträge wurden umbenannt, aber ihre neue Schreibweise ist nicht bestätigt:\n"},
+        {SkipKind::kKeptName, "Eintrag hat seinen Namen behalten:\n",
+         "Einträge haben ihren Namen behalten:\n"},
         {SkipKind::kNotEntered,
          "Ordner konnte nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n",
          "Ordner konnten nicht betreten werden; was darin liegt, hat seinen Namen behalten:\n"},

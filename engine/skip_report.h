@@ -12,10 +12,10 @@ enum class NameQuoting;  // drop_batch.h
 // What became of an entry the batch could not deal with completely; the summary lists each kind
 // under a heading of its own, in this order.
 enum class SkipKind {
-    kKeptName,     // it kept its name
     kStranded,     // it could not leave a temporary name ("ZX...") on its way: it has neither name
     kTwoNames,     // a file left under two names, its old (or a temporary) and its new one
     kUnconfirmed,  // the file system reported the rename, but the new spelling could not be seen
+    kKeptName,     // it kept its name
     kNotEntered,   // a folder that was not walked; it may well have its new name
 };
 

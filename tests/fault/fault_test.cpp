@@ -127,8 +127,10 @@ TEST_P(Methods, ExfatRenamesCaseOnlyInPlaceAndFindsAGivenSpelling) {
     // new spelling is not confirmed, and the entry is listed as such, not counted as renamed.
     const RunResult unread =
         Strace("getdents64:error=EIO:when=3+",
-               GetParam() ? Strings{"-t", "-u", "readme.txt"} : Strings{"-u", "readme.txt"}, tree.Path("x"));
+               GetParam() ? Strings{"-v", "-t", "-u", "readme.txt"} : Strings{"-v", "-u", "readme.txt"},
+               tree.Path("x"));
     EXPECT_EQ(unread.status, 1) << unread.err;
+    EXPECT_EQ(unread.out, "'readme.txt' -> 'README.TXT'\n");  // the listing has the rename
     EXPECT_NE(unread.err.find("1 Eintrag wurde umbenannt, aber seine neue Schreibweise ist nicht bestätigt:\n"
                               "'readme.txt': das Dateisystem hat die Umbenennung gemeldet, aber der Ordner "
                               "kann danach nicht gelesen werden, um die neue Schreibweise zu prüfen: "
