@@ -16,7 +16,7 @@ inline float Percent(std::size_t done, std::size_t total) {
 
 // What a batch needs of the window it runs in, in the window's own terms. Every function does
 // nothing by default, so that a front end overrides only what it shows: the main window all of
-// them, the command line a few, and the tests' recorder what they check.
+// them, the command line a few.
 class BatchHost {
 public:
     virtual ~BatchHost() = default;
