@@ -45,21 +45,50 @@ struct Image {
     Image(const std::string& fs, const std::string& dir, const std::string& image = "")
         : m_dir(dir), m_image(image.empty() ? m_images.Path("image") : image) {
         std::filesystem::create_directories(dir);
+        const std::string mounter = fs == "exfat" ? "mount.exfat-fuse" : "mount";
+        if (!root || ::access("/dev/loop-control", F_OK) != 0 ||
+            RunProgram({"which", "mkfs." + fs, mounter}).status != 0) {
+            m_reason = "no " + fs + " here (needs root, a loop device, mkfs." + fs + ", " + mounter + ")";
+            return;
+        }
         if (image.empty()) {
             m_images.File("image", std::string(1, '\0'));
             ::truncate(m_image.c_str(), 16 << 20);
+            RunProgram({"mkfs." + fs, m_image});
         }
-        const RunResult loop = RunProgram({"losetup", "--find", "--show", m_image});
-        m_loop = loop.out.substr(0, loop.out.find('\n'));
-        if (!root || loop.status != 0 || (image.empty() && RunProgram({"mkfs." + fs, m_image}).status != 0) ||
-            RunProgram({fs == "exfat" ? "mount.exfat-fuse" : "mount", m_loop, dir}).status != 0) {
-            m_reason =
-                "no " + fs + " here (needs root, a loop device, mkfs." + fs + ", exfat-fuse): " + loop.err;
+        // Beside other tests, or another run, that set up and detach loop devices, a free device
+        // can be taken in between and a mount fail for a moment: a few tries, then the test fails.
+        RunResult step;
+        for (int attempt = 1; attempt <= 10; ++attempt) {
+            step = RunProgram({"losetup", "--find", "--show", m_image});
+            m_loop = step.out.substr(0, step.out.find('\n'));
+            if (step.status == 0 && (step = RunProgram({mounter, m_loop, dir})).status == 0) {
+                return;
+            }
+            DetachLoop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50 * attempt));
         }
+        m_reason = "no " + fs + " mounted: " + step.err;
+        ADD_FAILURE() << m_reason;
     }
+    // Unmounted for good before the loop device goes, so that the image can be mounted again at
+    // once (lazily only if it stays busy); then the loop device, once: trying again later could
+    // detach a device that another test has been given meanwhile.
     void Detach() {
-        RunProgram({"umount", "-l", m_dir});
-        WaitUntil([&] { return m_loop.empty() || RunProgram({"losetup", "--detach", m_loop}).status == 0; });
+        if (!WaitUntil(
+                [&] {
+                    return RunProgram({"mountpoint", "-q", m_dir}).status != 0 ||
+                           RunProgram({"umount", m_dir}).status == 0;
+                },
+                200)) {
+            RunProgram({"umount", "-l", m_dir});
+        }
+        DetachLoop();
+    }
+    void DetachLoop() {
+        if (!m_loop.empty()) {
+            RunProgram({"losetup", "--detach", m_loop});
+        }
         m_loop.clear();
     }
     ~Image() { Detach(); }
