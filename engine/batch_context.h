@@ -103,11 +103,11 @@ struct BatchContext {
         FolderListing& names = NamesOf(dirfd, folder);
         if (unlisted.contains(folder)) {
             names.insert(leaf);
-            const Result<struct stat> other =
-                wanted != leaf ? StatNoFollow(dirfd, wanted.c_str()) : Result<struct stat>{{}, {}};
-            if (wanted != leaf && other &&
-                (other.value.st_dev != item.st_dev || other.value.st_ino != item.st_ino)) {
-                names.insert(wanted);
+            if (wanted != leaf) {
+                const Result<struct stat> other = StatNoFollow(dirfd, wanted.c_str());
+                if (other && (other.value.st_dev != item.st_dev || other.value.st_ino != item.st_ino)) {
+                    names.insert(wanted);
+                }
             }
         }
         return names;

@@ -4,9 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <vector>
-
 #include "engine/folder_listing.h"
 #include "engine/paths.h"
 #include "engine/sys.h"
@@ -98,7 +95,8 @@ std::error_code DropOldName(int dirfd, const std::string& from, const std::strin
     if (error == std::errc::no_such_file_or_directory) {
         return {};  // the old name went meanwhile (another program): the file has the new one
     }
-    if (::unlinkat(dirfd, to.c_str(), 0) == 0 || errno == ENOENT) {
+    const std::error_code undone = ErrorOf(::unlinkat(dirfd, to.c_str(), 0));
+    if (!undone || undone == std::errc::no_such_file_or_directory) {
         return error;  // the second name of the same file, made just now, is gone again
     }
     return {error.value(), BothNamesCategory()};
